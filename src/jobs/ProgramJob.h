@@ -1,0 +1,75 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <stop_token>
+#include <string>
+
+#include "display/DisplaySink.h"
+#include "jobs/FirmwarePath.h"
+#include "link/ProgrammerLink.h"
+
+namespace tarnwick {
+
+enum class ProgramEnding {
+    Success,
+    NoFile,        // no firmware file chosen
+    NoProgrammer,  // none appeared before the wait ended
+    NotAnswering,  // link-status query failed
+    OpenFailed,    // firmware file cannot be opened or read
+    EmptyFile,     // nothing to write
+    EraseFailed,
+    WriteFailed,
+    Cancelled,  // the application is closing
+};
+
+struct ProgramResult {
+    ProgramEnding ending = ProgramEnding::Success;
+    std::string detail;  // what failed and where, for a person; empty on success
+};
+
+// Told after each page the programmer confirmed. Called on the job's thread; must be quick.
+class ProgressObserver {
+  public:
+    virtual ~ProgressObserver() = default;
+    virtual void PageConfirmed(std::uint64_t bytesDone, std::uint64_t totalBytes) = 0;
+};
+
+// Writes the chosen firmware file into the programmer's flash from address 0: erases every
+// 64 KiB block the file touches, then writes 512-byte pages, each confirmed by a write-status
+// query and sent again (up to 10 times) when the programmer asks. Reports to the person only
+// through the display sink, the message box sink and one diagnostic line.
+// Runs on a worker thread; blocks for the whole job.
+class ProgramJob {
+  public:
+    static constexpr int kMaxResends = 10;
+
+    ProgramJob(ProgrammerLink& link, const FirmwarePath& firmwarePath, DisplaySink& display,
+               MessageBoxSink& messageBoxes, std::ostream& diagnostics);
+
+    void SetProgressObserver(ProgressObserver* observer) { progress = observer; }
+
+    // Waits for a programmer (until `deadline`, if given), then runs ProgramFlash.
+    ProgramResult ProgramThreadProc(
+        std::stop_token stop,
+        std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
+
+    // The job on the programmer that is current now. `stop` ends it between pages.
+    ProgramResult ProgramFlash(std::stop_token stop = {});
+
+  private:
+    ProgramResult EndWithRedBar(const char* line, ProgramEnding ending, std::string detail);
+
+    ProgrammerLink& link;
+    const FirmwarePath& firmwarePath;
+    DisplaySink& display;
+    MessageBoxSink& messageBoxes;
+    std::ostream& diagnostics;
+    ProgressObserver* progress = nullptr;
+};
+
+const char* ToString(ProgramEnding ending);
+
+}  // namespace tarnwick

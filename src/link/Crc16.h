@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tarnwick {
+
+// CRC-16/XMODEM (poly 0x1021, init 0, no reflection, no final XOR), four bits at a time.
+// The device checks page writes with it, so host and emulated device share this one.
+std::uint16_t Crc16Xmodem(const std::uint8_t* data, std::size_t length);
+
+}  // namespace tarnwick

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+
+#include "link/PassThrough.h"
+
+namespace tarnwick {
+
+// The current programmer: a shared reference to its device and the drive number it was found
+// on (0 also meaning none). Discovery writes it on the display's thread; jobs read it from
+// their own threads and keep their own reference, so dropping the device here never closes it
+// under a running job. All members are safe to call from any thread.
+class ProgrammerLink {
+  public:
+    std::shared_ptr<PassThrough> Device() const;
+    std::int8_t DriveNumber() const;
+
+    // Replaces device and drive number and wakes every waiter.
+    void Set(std::shared_ptr<PassThrough> device, std::int8_t driveNumber);
+    void Clear() { Set(nullptr, 0); }
+
+    // Sleeps until a device is present and returns it; nullptr once `stop` is requested.
+    std::shared_ptr<PassThrough> WaitForDevice(std::stop_token stop) const;
+    // As above, but gives up with nullptr at `deadline` too.
+    std::shared_ptr<PassThrough> WaitForDevice(
+        std::stop_token stop, std::chrono::steady_clock::time_point deadline) const;
+
+  private:
+    mutable std::mutex mutex;
+    mutable std::condition_variable_any changed;
+    std::shared_ptr<PassThrough> device;
+    std::int8_t driveNumber = 0;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "RecordingDisplay.h"
+#include "TempFile.h"
+#include "emulator/EmulatedProgrammer.h"
+#include "jobs/ProgramJob.h"
+
+namespace tarnwick::testing {
+
+// A programming job wired to an emulated programmer and recording displays.
+struct JobHarness {
+    explicit JobHarness(std::size_t flashSize = NorFlash::kDefaultSize)
+        : programmer(std::make_shared<EmulatedProgrammer>(flashSize)) {
+        link.Set(programmer, 3);
+    }
+
+    ProgramResult Run(const std::vector<std::uint8_t>& contents) {
+        file = std::make_unique<TempFile>(contents);
+        path.Set(file->Path());
+        return job.ProgramFlash();
+    }
+
+    // The commands of one kind the programmer received, in order.
+    std::vector<LoggedCommand> Received(std::uint8_t op, std::uint8_t sub) const {
+        std::vector<LoggedCommand> out;
+        for (const LoggedCommand& c : programmer->Log()) {
+            if (c.op == op && c.sub == sub) {
+                out.push_back(c);
+            }
+        }
+        return out;
+    }
+    std::vector<std::uint32_t> WriteAddresses() const {
+        std::vector<std::uint32_t> out;
+        for (const LoggedCommand& c : Received(0xFB, 0x01)) {
+            out.push_back(c.address);
+        }
+        return out;
+    }
+    std::vector<std::uint32_t> EraseAddresses() const {
+        std::vector<std::uint32_t> out;
+        for (const LoggedCommand& c : Received(0xFB, 0x00)) {
+            out.push_back(c.address);
+        }
+        return out;
+    }
+
+    std::shared_ptr<EmulatedProgrammer> programmer;
+    ProgrammerLink link;
+    FirmwarePath path;
+    RecordingDisplay display;
+    std::ostringstream stdoutLines;
+    ProgramJob job{link, path, display, display, stdoutLines};
+    std::unique_ptr<TempFile> file;
+};
+
+}  // namespace tarnwick::testing

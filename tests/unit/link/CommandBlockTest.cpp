@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "link/CommandBlock.h"
+
+namespace tarnwick {
+namespace {
+
+CommandBlock Bytes(std::initializer_list<int> head) {
+    CommandBlock cdb{};
+    std::size_t i = 0;
+    for (int b : head) {
+        cdb[i++] = static_cast<std::uint8_t>(b);
+    }
+    return cdb;
+}
+
+TEST(CommandBlocks, CarryAddressAndLengthBigEndianAndNothingElse) {
+    EXPECT_EQ(MakePageRead(0x123400, 512), Bytes({0xFD, 0x01, 0x00, 0x12, 0x34, 0x00, 0x02, 0x00}));
+    EXPECT_EQ(MakePageRead(0x123400, 2048),
+              Bytes({0xFD, 0x01, 0x00, 0x12, 0x34, 0x00, 0x08, 0x00}));
+    EXPECT_EQ(MakeStatusQuery(7, 0, 16), Bytes({0xFC, 0x07, 0, 0, 0, 0, 0x00, 0x10}));
+    EXPECT_EQ(MakePageRead(0xFEDCBA98, 0x1FFFF),
+              Bytes({0xFD, 0x01, 0xFE, 0xDC, 0xBA, 0x98, 0xFF, 0xFF}))
+        << "only the low 16 bits of the length fit";
+}
+
+TEST(CommandBlocks, PageWriteCarriesItsCrcLittleEndianInBytesNineAndTen) {
+    EXPECT_EQ(MakePageWrite(0x200, 512, 0x31C3),
+              Bytes({0xFB, 0x01, 0x00, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0xC3, 0x31}));
+}
+
+TEST(CommandBlocks, BlockEraseLeavesItsLengthBytesZero) {
+    EXPECT_EQ(MakeBlockErase(0x20000), Bytes({0xFB, 0x00, 0x00, 0x02, 0x00, 0x00}));
+}
+
+TEST(CommandBlocks, DecodeReadsBackWhatTheBuildersWrote) {
+    const DecodedCommand d = DecodeCommand(MakePageWrite(0x00ABCDEF, 2048, 0xBEEF));
+    EXPECT_EQ(d.op, 0xFB);
+    EXPECT_EQ(d.sub, 0x01);
+    EXPECT_EQ(d.address, 0x00ABCDEFu);
+    EXPECT_EQ(d.length, 2048);
+    EXPECT_EQ(d.crc, 0xBEEF);
+}
+
+TEST(CommandBlockCheck, AcceptsEveryBuiltBlockAndNamesWhatIsWrongInOthers) {
+    EXPECT_EQ(CheckCommandBlock(MakePageRead(0x1000, 512)), "");
+    EXPECT_EQ(CheckCommandBlock(MakePageWrite(0x1000, 512, 0xFFFF)), "");
+    EXPECT_EQ(CheckCommandBlock(MakeBlockErase(0x10000)), "");
+    EXPECT_EQ(CheckCommandBlock(MakeStatusQuery(1, 0, 16)), "");
+
+    CommandBlock reserved = MakePageWrite(0, 512, 0x1234);
+    reserved[8] = 1;
+    EXPECT_NE(CheckCommandBlock(reserved).find("byte 8"), std::string::npos);
+
+    CommandBlock crcOnRead = MakePageRead(0, 512);
+    crcOnRead[9] = 0x12;
+    EXPECT_NE(CheckCommandBlock(crcOnRead).find("byte 9"), std::string::npos);
+
+    CommandBlock lengthOnErase = MakeBlockErase(0);
+    lengthOnErase[7] = 16;
+    EXPECT_NE(CheckCommandBlock(lengthOnErase), "");
+
+    EXPECT_NE(CheckCommandBlock(Bytes({0x28})).find("unknown"), std::string::npos);
+    EXPECT_NE(CheckCommandBlock(Bytes({0xFD, 0x00})).find("unknown"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarnwick
