@@ -1,0 +1,85 @@
+#include "cli/ConsoleDisplay.h"
+
+#include "cli/ProgressLine.h"
+
+namespace tarnwick::cli {
+
+namespace {
+// A terminal redraw costs far more than a page on a fast programmer; people see 10 a second.
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+}  // namespace
+
+ConsoleDisplay::ConsoleDisplay(std::ostream& output, bool isTerminal, int width)
+    : out(output), terminal(isTerminal), columns(width) {}
+
+void ConsoleDisplay::Send(const DisplayMessage& message) {
+    if (message.command == DISPLAY_TEXT && message.text != nullptr) {
+        Line(message.text);
+    } else if (message.command == DISPLAY_RESET) {
+        std::lock_guard lock(mutex);
+        started = std::chrono::steady_clock::now();
+        done = total = 0;
+        lastTenth = -1;
+    }
+    // Progress comes with bytes through PageConfirmed; the button and the bar colours have no
+    // counterpart here: the front end prints the outcome itself.
+}
+
+void ConsoleDisplay::ShowMessage(const char* text) {
+    Line(text);
+}
+
+void ConsoleDisplay::PageConfirmed(std::uint64_t bytesDone, std::uint64_t totalBytes) {
+    std::lock_guard lock(mutex);
+    done = bytesDone;
+    total = totalBytes;
+    if (terminal) {
+        DrawBar(bytesDone >= totalBytes);
+        return;
+    }
+    const int tenth = totalBytes == 0 ? 10 : static_cast<int>(bytesDone * 10 / totalBytes);
+    if (tenth != lastTenth) {
+        lastTenth = tenth;
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+        out << "progress " << FormatProgressLine(done, total, elapsed, 0) << '\n' << std::flush;
+    }
+}
+
+void ConsoleDisplay::Line(const std::string& text) {
+    std::lock_guard lock(mutex);
+    ClearBar();
+    out << text << '\n';
+    if (barShown || (terminal && total > 0)) {
+        DrawBar(true);
+    }
+    out << std::flush;
+}
+
+void ConsoleDisplay::Finish() {
+    std::lock_guard lock(mutex);
+    if (barShown) {
+        DrawBar(true);
+        out << '\n' << std::flush;
+        barShown = false;
+    }
+    total = 0;
+}
+
+void ConsoleDisplay::ClearBar() {
+    if (barShown) {
+        out << "\r\033[K";
+    }
+}
+
+void ConsoleDisplay::DrawBar(bool force) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && barShown && now - lastDraw < kRedrawInterval) {
+        return;
+    }
+    lastDraw = now;
+    const std::chrono::duration<double> elapsed = now - started;
+    out << '\r' << FormatProgressLine(done, total, elapsed, columns) << "\033[K" << std::flush;
+    barShown = true;
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "jobs/ProgramJob.h"
+
+namespace tarnwick::cli {
+
+// Process exit codes. Scripts on production lines branch on them, so values never move.
+enum ExitCode : int {
+    kExitSuccess = 0,
+    kExitUsage = 1,         // bad arguments or an unexpected failure
+    kExitNoFile = 2,        // no firmware file given, or it does not exist
+    kExitNotAnswering = 3,  // the programmer did not answer the link query
+    kExitOpenFailed = 4,    // the firmware file cannot be opened or read
+    kExitEraseFailed = 5,
+    kExitWriteFailed = 6,
+    kExitVerifyFailed = 7,  // written, but the flash differs from the file
+    kExitEmptyFile = 8,
+    kExitNoProgrammer = 9,  // none found, or none appeared while waiting
+    kExitCancelled = 10,    // interrupted
+};
+
+ExitCode ExitCodeFor(ProgramEnding ending);
+
+// The table above in words, for --help.
+const char* ExitCodeHelp();
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace tarnwick::cli {
+
+// "[#######-----]  42%  430.1 KiB / 1.0 MiB  512.0 KiB/s  00:01 left", fitted to `width`
+// columns. Rate and time left are left out until there is something to measure.
+std::string FormatProgressLine(std::uint64_t done, std::uint64_t total,
+                               std::chrono::duration<double> elapsed, int width);
+
+// 1536 -> "1.5 KiB"; below 1 KiB in bytes.
+std::string FormatBytes(double bytes);
+
+}  // namespace tarnwick::cli

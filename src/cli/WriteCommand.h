@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "cli/EmulatorOptions.h"
+
+namespace CLI {
+class App;
+}
+
+namespace tarnwick::cli {
+
+struct WriteOptions {
+    std::string file;
+    bool verify = false;
+    EmulatorOptions emulator;
+};
+
+void AddWriteCommand(CLI::App& app, WriteOptions& options);
+
+// Writes the file into the programmer; returns the process exit code.
+int RunWrite(const WriteOptions& options);
+
+}  // namespace tarnwick::cli

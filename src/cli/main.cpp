@@ -1,0 +1,28 @@
+#include <CLI/CLI.hpp>
+
+#include "cli/ExitCode.h"
+#include "cli/Terminal.h"
+#include "cli/WriteCommand.h"
+
+int main(int argc, char** argv) {
+    using namespace tarnwick::cli;
+    CLI::App app{"tarnwick-cli: write firmware into the SPI flash of a VORTAN USB programmer"};
+    app.require_subcommand(1);
+    app.footer(ExitCodeHelp());
+
+    WriteOptions write;
+    AddWriteCommand(app, write);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? kExitSuccess : kExitUsage;
+    }
+
+    CatchInterrupts();
+    if (app.got_subcommand("write")) {
+        return RunWrite(write);
+    }
+    return kExitUsage;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QProgressBar>
+#include <cstdint>
+
+namespace tarnwick {
+
+// Progress bar that paints its filled part as one fixed colour gradient of solid bands, which a
+// growing position uncovers, with the unfilled part in a background colour and an optional centred
+// percentage caption. Colours are COLORREF values, 0x00BBGGRR.
+//
+// All state lives here; the base class's value and range are not used, because its setValue
+// repaints synchronously and drops positions outside the range, which this bar paints flat.
+// UI thread only. Every setter only schedules a repaint, and only when something changed, so the
+// programming job may report a position per flashed page.
+class GradientProgressBar : public QProgressBar {
+    Q_OBJECT
+
+  public:
+    explicit GradientProgressBar(QWidget* parent = nullptr);
+    ~GradientProgressBar() override;
+
+    // Sets the range and moves the position to lower, so the bar shows flat until a larger
+    // position arrives. Returns the previous range as the 16-bit control range packs it:
+    // previous upper in the high word, previous lower in the low word.
+    int SetRange(int lower, int upper);
+    // Stores the position; any value is kept, and one outside (lower, upper] paints flat.
+    // Returns the previous position as the control held it, clamped to its 16-bit range.
+    int SetPos(int pos);
+
+    void SetColours(std::uint32_t start, std::uint32_t end);
+    void SetBackgroundColor(std::uint32_t colour);
+    void SetTextColor(std::uint32_t colour);
+    void SetShowPercent(bool show);
+
+    int lowerBound() const { return lower_; }
+    int upperBound() const { return upper_; }
+    int stepSize() const { return step_; }
+    int position() const { return pos_; }
+    std::uint32_t startColor() const { return startColor_; }
+    std::uint32_t endColor() const { return endColor_; }
+    std::uint32_t backgroundColor() const { return backgroundColor_; }
+    std::uint32_t textColor() const { return textColor_; }
+    bool showPercent() const { return showPercent_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void ScheduleRepaint();
+
+    int lower_ = 0;
+    int upper_ = 100;
+    int step_ = 10;  // kept for the control's bookkeeping; painting never reads it
+    int pos_ = 0;
+    std::uint32_t startColor_ = 0x000000FF;
+    std::uint32_t endColor_ = 0x00FF0000;
+    std::uint32_t backgroundColor_ = 0;  // the palette's button face at construction
+    std::uint32_t textColor_ = 0x00FFFFFF;
+    bool showPercent_ = true;
+
+    // What a native 16-bit progress control would hold, for the values SetRange and SetPos return.
+    int controlLower_ = 0;
+    int controlUpper_ = 100;
+    int controlPos_ = 0;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,132 @@
+#include <QTest>
+#include <climits>
+
+#include "widgets/GradientLayout.h"
+
+namespace tarnwick {
+// Found by argument lookup, so a failed comparison prints the fills.
+char* toString(const BandFill& fill) {
+    return QTest::toString(QString::asprintf("[%d,%d %d,%d) %06X", fill.left, fill.top, fill.right,
+                                             fill.bottom, fill.colour));
+}
+}  // namespace tarnwick
+
+using tarnwick::BandFill;
+using tarnwick::ComputeBands;
+using tarnwick::GradientLayout;
+
+namespace {
+
+constexpr std::uint32_t kRed = 0x000000FF;
+constexpr std::uint32_t kBlue = 0x00FF0000;
+constexpr std::uint32_t kFace = 0x00F0F0F0;
+
+constexpr std::uint32_t Rgb(int r, int g, int b) {
+    return static_cast<std::uint32_t>(r | g << 8 | b << 16);
+}
+
+GradientLayout Horizontal(int width, int extent, std::uint32_t start = kRed,
+                          std::uint32_t end = kBlue) {
+    return ComputeBands({width, 20, false, extent, start, end, kFace});
+}
+
+}  // namespace
+
+class GradientLayoutTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void defaultGradientStopsAtFirstBandPastExtent_data() {
+        QTest::addColumn<int>("extent");
+        QTest::addColumn<int>("bandCount");
+        QTest::addColumn<int>("lastNear");
+        QTest::addColumn<int>("lastFar");
+        QTest::addColumn<int>("backgroundFrom");  // -1: no background
+        QTest::newRow("50 %: band 128 alone at x=150") << 150 << 129 << 150 << 151 << 151;
+        QTest::newRow("1 %: band 3 at x=3") << 3 << 4 << 3 << 4 << 4;
+        QTest::newRow("far edge equal to extent gets one more band")
+            << 149 << 128 << 149 << 150 << 150;
+        QTest::newRow("100 %: all bands, no background") << 300 << 255 << 298 << 300 << -1;
+    }
+    void defaultGradientStopsAtFirstBandPastExtent() {
+        QFETCH(int, extent);
+        QFETCH(int, bandCount);
+        const GradientLayout layout = Horizontal(300, extent);
+        QCOMPARE(int(layout.bands.size()), bandCount);
+        // Band i of red-to-blue is RGB(255 - i, 0, i), and the bands tile the bar without gaps.
+        for (int i = 0; i < bandCount; ++i) {
+            const BandFill& band = layout.bands[std::size_t(i)];
+            QCOMPARE(band.colour, Rgb(255 - i, 0, i));
+            QCOMPARE(band.left, i == 0 ? 0 : layout.bands[std::size_t(i - 1)].right);
+            QCOMPARE(band.top, 0);
+        }
+        QTEST(layout.bands.back().left, "lastNear");
+        QTEST(layout.bands.back().right, "lastFar");
+        QFETCH(int, backgroundFrom);
+        if (backgroundFrom < 0) {
+            QVERIFY(!layout.background);
+        } else {
+            QVERIFY(layout.background);
+            QCOMPARE(*layout.background, (BandFill{backgroundFrom, 0, 300, 20, kFace}));
+        }
+        QVERIFY(!layout.tail);
+    }
+
+    void edgesAndColoursUseExactProductsOfSinglePrecisionSteps() {
+        // 100 / 6 as a float is just below 16.6667, so band 3 starts at 49, not 50; and
+        // 4 - 3 * float(4 / 6) is just below 2, so its red is 1. Float products would round both
+        // up.
+        const GradientLayout layout = Horizontal(100, 100, Rgb(4, 0, 0), Rgb(0, 6, 0));
+        const int edges[] = {0, 16, 33, 49, 66, 83, 99};
+        const int reds[] = {4, 3, 2, 1, 1, 0};
+        QCOMPARE(int(layout.bands.size()), 6);
+        for (int i = 0; i < 6; ++i) {
+            const BandFill& band = layout.bands[std::size_t(i)];
+            QCOMPARE(band.left, edges[i]);
+            QCOMPARE(band.right, edges[i + 1]);
+            QCOMPARE(band.colour, Rgb(reds[i], i, 0));
+        }
+        // The last line, missed by the bands, takes the last band's colour.
+        QVERIFY(layout.tail);
+        QCOMPARE(*layout.tail, (BandFill{99, 0, 100, 20, Rgb(0, 5, 0)}));
+    }
+
+    void nearlyEqualOrEqualColoursGiveOneSolidBand_data() {
+        QTest::addColumn<std::uint32_t>("start");
+        QTest::addColumn<std::uint32_t>("end");
+        QTest::newRow("success green") << 0x0001FF00u << 0x0000FF00u;
+        QTest::newRow("failure red") << 0x000100FFu << 0x000000FFu;
+        QTest::newRow("equal") << 0x00123456u << 0x00123456u;
+        QTest::newRow("equal black") << 0u << 0u;
+    }
+    void nearlyEqualOrEqualColoursGiveOneSolidBand() {
+        QFETCH(std::uint32_t, start);
+        QFETCH(std::uint32_t, end);
+        for (int extent : {1, 150, 300}) {
+            const GradientLayout layout = Horizontal(300, extent, start, end);
+            QCOMPARE(int(layout.bands.size()), 1);
+            QCOMPARE(layout.bands[0], (BandFill{0, 0, 300, 21, start}));
+            QVERIFY(!layout.tail);
+        }
+    }
+
+    void extentIsTheTruncatedDoubleFraction() {
+        QCOMPARE(tarnwick::FilledExtent(50, 0, 100, 300), 150);
+        QCOMPARE(tarnwick::FilledExtent(1, 0, 100, 300), 3);
+        // 29 / 100 * 100 is 28.999999999999996 in double: the quotient comes first.
+        QCOMPARE(tarnwick::FilledExtent(29, 0, 100, 100), 28);
+        QCOMPARE(tarnwick::FilledExtent(10, -10, 10, 200), 200);
+        QCOMPARE(tarnwick::FilledExtent(0, INT_MIN, INT_MAX, 300), 150);
+    }
+
+    void captionIsPercentInThreeColumns() {
+        QCOMPARE(tarnwick::PercentCaption(50, 0, 100), std::string(" 50 %"));
+        QCOMPARE(tarnwick::PercentCaption(1, 0, 100), std::string("  1 %"));
+        QCOMPARE(tarnwick::PercentCaption(100, 0, 100), std::string("100 %"));
+        QCOMPARE(tarnwick::PercentCaption(2, 0, 3), std::string(" 67 %"));
+        QCOMPARE(tarnwick::PercentCaption(-5, -10, 10), std::string(" 25 %"));
+    }
+};
+
+QTEST_APPLESS_MAIN(GradientLayoutTest)
+#include "GradientLayoutTest.moc"

@@ -1,0 +1,80 @@
+// tarnwick-cli as a person or a production-line script runs it: exit codes and what it says.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+
+#include "TempFile.h"
+
+namespace tarnwick::cli {
+namespace {
+
+using tarnwick::testing::PatternBytes;
+using tarnwick::testing::TempFile;
+
+struct CliRun {
+    int code = -1;
+    std::string output;  // standard output and error together
+};
+
+CliRun RunCli(const std::string& args) {
+    const std::string command = std::string(TARNWICK_CLI) + " " + args + " 2>&1";
+    CliRun run;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    std::array<char, 4096> buf{};
+    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), pipe)) {
+        run.output.append(buf.data(), n);
+    }
+    const int status = pclose(pipe);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(CliWrite, WritesVerifiesAndKeepsTheEmulatedFlash) {
+    const auto contents = PatternBytes(70000);
+    TempFile image(contents);
+    const std::string flash = image.Dir() + "/flash.img";
+    const CliRun run = RunCli("write " + image.Path() + " --verify --emulate=" + flash +
+                              " --emulate-size 0x20000");
+    EXPECT_EQ(run.code, 0) << run.output;
+    EXPECT_NE(run.output.find("写入数据完成.."), std::string::npos);
+    EXPECT_NE(run.output.find("verified"), std::string::npos);
+
+    std::ifstream saved(flash, std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(saved)), {});
+    ASSERT_EQ(bytes.size(), 0x20000u);
+    EXPECT_TRUE(std::equal(contents.begin(), contents.end(), bytes.begin()));
+    EXPECT_EQ(bytes[70000], contents[70000 - 512]) << "a short last page carries stale bytes";
+    EXPECT_EQ(bytes[70144], 0xFF) << "nothing written past the last page";
+}
+
+TEST(CliWrite, GivesEachEndingItsOwnExitCode) {
+    TempFile image(PatternBytes(3 * 65536));
+    TempFile empty({});
+    const std::string emulate = " --emulate ";
+    EXPECT_EQ(RunCli("write " + image.Dir() + "/missing.bin" + emulate).code, 2);
+    EXPECT_EQ(RunCli("write " + image.Path() + emulate + "--emulate-mute-link").code, 3);
+    EXPECT_EQ(RunCli("write " + image.Dir() + emulate).code, 4) << "a directory cannot be read";
+    EXPECT_EQ(RunCli("write " + image.Path() + emulate + "--emulate-fail-erase 1").code, 5);
+    EXPECT_EQ(RunCli("write " + image.Path() + emulate + "--emulate-fail-page 0x200").code, 6);
+    EXPECT_EQ(RunCli("write " + image.Path() + emulate + "--emulate-drop-after 40").code, 6);
+    EXPECT_EQ(RunCli("write " + empty.Path() + emulate).code, 8);
+    EXPECT_EQ(RunCli("write " + image.Path() + emulate + "--emulate-resend 0x200:3").code, 0);
+    EXPECT_EQ(RunCli("write").code, 1);
+}
+
+TEST(CliWrite, SaysWhatFailedAndWhere) {
+    TempFile image(PatternBytes(4096));
+    const CliRun run = RunCli("write " + image.Path() + " --emulate --emulate-fail-page 0x400");
+    EXPECT_EQ(run.code, 6);
+    EXPECT_NE(run.output.find("write data err .."), std::string::npos);
+    EXPECT_NE(run.output.find("page write at 0x000400: programmer reported write status 2"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("verified"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarnwick::cli

@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include "cli/ProgressLine.h"
+
+namespace tarnwick::cli {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(ProgressLine, ShowsBarPercentBytesRateAndTimeLeft) {
+    const std::string line = FormatProgressLine(512 * 1024, 1024 * 1024, 2.0s, 100);
+    EXPECT_EQ(line.substr(0, 22), "[####################-");
+    EXPECT_NE(line.find(" 50%  512.0 KiB / 1.0 MiB  256.0 KiB/s  00:02 left"), std::string::npos)
+        << line;
+    EXPECT_LE(line.size(), 100u);
+}
+
+TEST(ProgressLine, LeavesOutRateAndTimeUntilThereIsSomethingToMeasure) {
+    const std::string line = FormatProgressLine(0, 1000, 0s, 80);
+    EXPECT_NE(line.find("  0%  0 B / 1000 B"), std::string::npos) << line;
+    EXPECT_EQ(line.find("left"), std::string::npos);
+}
+
+TEST(ProgressLine, DropsTheBarOnANarrowTerminalAndNeverOverflowsAtTheEnd) {
+    const std::string narrow = FormatProgressLine(300, 1000, 1s, 20);
+    EXPECT_EQ(narrow.find('['), std::string::npos);
+    EXPECT_EQ(narrow.substr(0, 4), " 30%");
+    const std::string done = FormatProgressLine(1200, 1000, 1s, 80);
+    EXPECT_NE(done.find("100%"), std::string::npos) << "done is clamped to the total";
+    EXPECT_NE(done.find("00:00 left"), std::string::npos);
+}
+
+TEST(ProgressLine, ScalesByteCountsToReadableUnits) {
+    EXPECT_EQ(FormatBytes(1023), "1023 B");
+    EXPECT_EQ(FormatBytes(1536), "1.5 KiB");
+    EXPECT_EQ(FormatBytes(22.0 * 1024 * 1024), "22.0 MiB");
+}
+
+}  // namespace
+}  // namespace tarnwick::cli
