@@ -31,7 +31,9 @@ class ScriptedDevice : public PassThrough {
             fault->what = "scripted failure";
             return false;
         }
-        std::memcpy(request.buffer, a.reply.data(), a.reply.size());
+        if (!a.reply.empty()) {
+            std::memcpy(request.buffer, a.reply.data(), a.reply.size());
+        }
         return true;
     }
 };

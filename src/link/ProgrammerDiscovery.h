@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/DeviceChangeSource.h"
+#include "link/DriveProvider.h"
+#include "link/LinkStatusView.h"
+#include "link/PassThrough.h"
+#include "link/ProgrammerLink.h"
+
+namespace tarnwick {
+
+// The SCSI vendor identification of the programmer: six capitals and two blanks, exactly.
+inline constexpr std::string_view kProgrammerVendor{"VORTAN  "};
+inline constexpr std::int8_t kLastDriveNumber = 126;
+
+enum class ProbeVerdict {
+    Programmer,      // opened, on USB, vendor matches
+    Skipped,         // not probed: it was the current drive number at that moment
+    NoSuchDrive,     // nothing under this number
+    CannotOpen,      // exists but could not be opened for reading and writing
+    CannotIdentify,  // opened, but its identification could not be read
+    NotUsb,          // not attached through USB
+    OtherVendor,     // on USB, but another (or no) vendor identification
+};
+
+// Why one drive number was or was not taken for the programmer.
+struct ProbeReport {
+    std::int8_t drive = 0;
+    std::string driveName;  // the platform's name of the drive, e.g. "/dev/sg2"
+    bool recheck = false;   // the scan's re-check of the current programmer, not its search
+    ProbeVerdict verdict = ProbeVerdict::NoSuchDrive;
+    StorageIdentity identity;  // as read, when the drive was identified
+    std::string error;         // the platform's reason for CannotOpen and CannotIdentify
+
+    // One line for a person, e.g. "drive 3 (/dev/sg3): on USB, vendor \"vortan  \"".
+    std::string Describe() const;
+};
+
+// Every drive a scan looked at, in the order it looked (the re-check first).
+struct ScanReport {
+    std::vector<ProbeReport> probes;
+};
+
+// Finds the programmer among the drives and keeps ProgrammerLink pointing at it.
+// Runs on the display's thread only (start-up and device-change notifications); a scan
+// blocks that thread for up to 128 opens. Nothing here throws or fails: a drive that cannot be
+// used is simply not the programmer, and the optional reports say why.
+class ProgrammerDiscovery {
+  public:
+    ProgrammerDiscovery(ProgrammerLink& link, DriveProvider& drives, LinkStatusView& view);
+
+    // Opens drive n and returns it when it is the programmer (the caller then owns it);
+    // otherwise closes it again and returns nullptr.
+    std::unique_ptr<PassThrough> ProbeDrive(std::int8_t drive, ProbeReport* report = nullptr);
+
+    // Re-checks the current programmer, then searches drives 0..126 (skipping the current
+    // drive number); the last match becomes current. The device of a programmer that has gone
+    // is dropped from the link; it closes when a job still using it lets go of it too.
+    void FindProgrammer(ScanReport* report = nullptr);
+
+    // Shows the state of the link: programmer present (button on, icon 129, progress 0) or not
+    // (button off, icon 130, log emptied).
+    void UpdateLinkStatus();
+
+    // What start-up and every device change do: FindProgrammer, then UpdateLinkStatus.
+    void Rescan();
+
+    // Dispatches the source's pending notifications; each one runs a full Rescan (after
+    // `observer`, when given, has seen it). Returns how many notifications there were.
+    std::size_t FollowDeviceChanges(DeviceChangeSource& source,
+                                    const DeviceChangeHandler& observer = {});
+
+    // The identification rule alone: on USB, and the vendor exactly kProgrammerVendor.
+    static ProbeVerdict JudgeIdentity(const StorageIdentity& identity);
+
+  private:
+    ProgrammerLink& link;
+    DriveProvider& drives;
+    LinkStatusView& view;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,85 @@
+#include "platform/linux/SysfsDriveProvider.h"
+
+#include <libudev.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+#include <memory>
+#include <system_error>
+
+#include "platform/linux/SgTransport.h"
+#include "platform/linux/SysfsStorageIdentity.h"
+
+namespace tarnwick {
+
+namespace {
+
+struct UdevDeviceUnref {
+    void operator()(udev_device* device) const { udev_device_unref(device); }
+};
+
+}  // namespace
+
+SysfsDriveProvider::SysfsDriveProvider(SysCalls& sys_) : sys(sys_), context(udev_new()) {
+    if (context == nullptr) {
+        throw std::system_error(errno != 0 ? errno : ENOMEM, std::generic_category(),
+                                "libudev: cannot create a context for reading sysfs");
+    }
+}
+
+SysfsDriveProvider::~SysfsDriveProvider() {
+    udev_unref(context);
+}
+
+std::string SysfsDriveProvider::DriveName(std::int8_t drive) const {
+    return "/dev/sg" + std::to_string(drive);
+}
+
+OpenedDrive SysfsDriveProvider::Open(std::int8_t drive) {
+    OpenedDrive result;
+    const std::string name = DriveName(drive);
+    int error = 0;
+    auto transport = SgTransport::Open(sys, name, &error, &result.error);
+    if (!transport) {
+        result.missing = SgTransport::IsMissingDevice(error);
+        return result;
+    }
+
+    // Identified by the descriptor, not the name, so the answer is about the device that was
+    // opened even if the numbering changed in between.
+    struct stat st {};
+    const bool statted = sys.Fstat(transport->Fd(), &st) == 0;
+    const int statError = errno;
+    result.device = std::move(transport);
+    if (!statted) {
+        result.error = "cannot stat " + name + ": " + SysCalls::ErrorText(statError);
+        return result;
+    }
+    if (!S_ISCHR(st.st_mode)) {
+        result.error = name + " is not a character device";
+        return result;
+    }
+    const std::unique_ptr<udev_device, UdevDeviceUnref> device(
+        udev_device_new_from_devnum(context, 'c', st.st_rdev));
+    const std::string number =
+        std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
+    if (!device) {
+        result.error = "no sysfs entry for " + name + " (character device " + number + ")";
+        return result;
+    }
+    const char* subsystem = udev_device_get_subsystem(device.get());
+    if (subsystem == nullptr || std::string_view(subsystem) != "scsi_generic") {
+        result.error = name + " (" + number + ") is not a SCSI generic device";
+        return result;
+    }
+    const char* syspath = udev_device_get_syspath(device.get());
+    std::string why;
+    result.identity = ReadSysfsStorageIdentity("/sys", syspath != nullptr ? syspath : "", &why);
+    if (!result.identity) {
+        result.error = name + ": " + why;
+    }
+    return result;
+}
+
+}  // namespace tarnwick

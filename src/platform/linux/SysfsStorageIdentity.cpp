@@ -1,0 +1,92 @@
+#include "platform/linux/SysfsStorageIdentity.h"
+
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace tarnwick {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The last part of the `subsystem` link ("../../bus/usb" -> "usb"); empty without one.
+std::string Subsystem(const fs::path& device) {
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(device / "subsystem", ec);
+    return ec ? std::string() : target.filename().string();
+}
+
+// DEVTYPE from the device's uevent file; empty without one.
+std::string DevType(const fs::path& device) {
+    std::ifstream uevent(device / "uevent");
+    std::string line;
+    while (std::getline(uevent, line)) {
+        if (line.starts_with("DEVTYPE=")) {
+            return line.substr(8);
+        }
+    }
+    return {};
+}
+
+bool IsBelow(const fs::path& path, const fs::path& directory) {
+    const std::string& p = path.native();
+    const std::string& d = directory.native();
+    return p.size() > d.size() + 1 && p.starts_with(d) && p[d.size()] == '/';
+}
+
+}  // namespace
+
+std::optional<StorageIdentity> ReadSysfsStorageIdentity(const fs::path& sysfsRoot,
+                                                        const fs::path& syspath,
+                                                        std::string* error) {
+    auto fail = [&](std::string why) -> std::optional<StorageIdentity> {
+        if (error != nullptr) {
+            *error = std::move(why);
+        }
+        return std::nullopt;
+    };
+
+    const fs::path devices = (sysfsRoot / "devices").lexically_normal();
+    fs::path device = syspath.lexically_normal();
+    if (!device.has_filename()) {
+        device = device.parent_path();  // a trailing slash
+    }
+    std::error_code ec;
+    if (!IsBelow(device, devices) || !fs::is_directory(device, ec)) {
+        return fail("no device " + syspath.string() + " in sysfs");
+    }
+
+    StorageIdentity identity;
+    bool scsiDeviceSeen = false;
+    for (; IsBelow(device, devices); device = device.parent_path()) {
+        const std::string subsystem = Subsystem(device);
+        if (subsystem.empty()) {
+            continue;  // a plain directory such as "scsi_generic", not a device
+        }
+        const std::string devType = DevType(device);
+        if (!scsiDeviceSeen && subsystem == "scsi" && devType == "scsi_device") {
+            scsiDeviceSeen = true;
+            const fs::path attribute = device / "vendor";
+            if (fs::exists(attribute, ec)) {
+                std::ifstream file(attribute, std::ios::binary);
+                std::string value{std::istreambuf_iterator<char>(file),
+                                  std::istreambuf_iterator<char>()};
+                if (!file.good() && !file.eof()) {
+                    return fail("cannot read " + attribute.string());
+                }
+                if (!value.empty() && value.back() == '\n') {
+                    value.pop_back();  // sysfs's line end; the blanks belong to the value
+                }
+                identity.vendor = std::move(value);
+            }
+        }
+        if (subsystem == "usb" && devType == "usb_device") {
+            identity.usb = true;
+            break;  // nothing above a USB device changes the answer
+        }
+    }
+    return identity;
+}
+
+}  // namespace tarnwick

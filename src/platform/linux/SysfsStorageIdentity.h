@@ -1,0 +1,25 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "link/DriveProvider.h"
+
+namespace tarnwick {
+
+// Reads the storage identification of the device at `syspath`, a directory below
+// `sysfsRoot`/devices (normally the scsi_generic device, e.g.
+// /sys/devices/.../2:0:0:0/scsi_generic/sg2), the way libudev walks its parents:
+// - usb: some parent belongs to subsystem "usb" with DEVTYPE=usb_device;
+// - vendor: the `vendor` attribute of the nearest parent of subsystem "scsi" with
+//   DEVTYPE=scsi_device, minus the one line end sysfs adds (blanks are kept); none when there is
+//   no such parent or it has no vendor attribute.
+// Blocks only for sysfs reads; any thread. Fails (none, reason in *error) when `syspath` is not
+// a device directory there or the vendor attribute cannot be read.
+// Taking the root as a parameter lets tests run it over fixture trees.
+std::optional<StorageIdentity> ReadSysfsStorageIdentity(const std::filesystem::path& sysfsRoot,
+                                                        const std::filesystem::path& syspath,
+                                                        std::string* error = nullptr);
+
+}  // namespace tarnwick

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/DeviceChangeSource.h"
+#include "link/DriveProvider.h"
+#include "link/LinkStatusView.h"
+
+namespace tarnwick::test {
+
+// Counts every open and close so tests see handles that were leaked or closed too early.
+struct HandleCounter {
+    int opens = 0;
+    int closes = 0;
+    int StillOpen() const { return opens - closes; }
+};
+
+class FakeDevice final : public PassThrough {
+  public:
+    FakeDevice(std::int8_t drive_, HandleCounter& counter_) : drive(drive_), counter(counter_) {
+        ++counter.opens;
+    }
+    ~FakeDevice() override { ++counter.closes; }
+    bool Exchange(const PassThroughRequest&, TransferFault*) override { return true; }
+
+    const std::int8_t drive;
+
+  private:
+    HandleCounter& counter;
+};
+
+// Drive numbers mapped to what a platform would find under them.
+class FakeDriveProvider final : public DriveProvider {
+  public:
+    struct Drive {
+        bool opens = true;  // false: exists but refuses to open
+        bool identifies = true;
+        StorageIdentity identity;
+    };
+
+    void Plug(std::int8_t n, Drive drive) { drives[n] = std::move(drive); }
+    void Plug(std::int8_t n, bool usb, std::string vendor) {
+        Plug(n, Drive{true, true, StorageIdentity{usb, std::move(vendor)}});
+    }
+    void PlugProgrammer(std::int8_t n) { Plug(n, true, "VORTAN  "); }
+    void Unplug(std::int8_t n) { drives.erase(n); }
+
+    OpenedDrive Open(std::int8_t n) override {
+        attempts.push_back(n);
+        if (beforeOpen) {
+            beforeOpen(n);  // lets a test unplug something in the middle of a scan
+        }
+        OpenedDrive result;
+        const auto it = drives.find(n);
+        if (it == drives.end()) {
+            result.missing = true;
+            result.error = "no such device";
+            return result;
+        }
+        if (!it->second.opens) {
+            result.error = "Permission denied";
+            return result;
+        }
+        result.device = std::make_unique<FakeDevice>(n, handles);
+        if (it->second.identifies) {
+            result.identity = it->second.identity;
+        } else {
+            result.error = "no sysfs entry";
+        }
+        return result;
+    }
+
+    std::string DriveName(std::int8_t n) const override { return "fake" + std::to_string(n); }
+
+    std::function<void(std::int8_t)> beforeOpen;
+    std::vector<std::int8_t> attempts;  // every Open, in order
+    HandleCounter handles;
+
+  private:
+    std::map<std::int8_t, Drive> drives;
+};
+
+// Records what a status update did, as words.
+class RecordingView final : public LinkStatusView {
+  public:
+    void SetUpdateEnabled(bool enabled) override {
+        calls.push_back(enabled ? "button on" : "button off");
+    }
+    void SetStatusIcon(int icon) override { calls.push_back("icon " + std::to_string(icon)); }
+    void ClearLog() override { calls.push_back("log emptied"); }
+    void SendDisplay(const DisplayMessage& message) override {
+        calls.push_back("display " + std::to_string(message.command) + " " +
+                        std::to_string(message.value));
+    }
+
+    std::vector<std::string> calls;
+};
+
+// Hands out the changes queued in it on the next Dispatch.
+class QueuedChangeSource final : public DeviceChangeSource {
+  public:
+    int PollFd() const override { return -1; }
+    std::size_t Dispatch(const DeviceChangeHandler& onChange) override {
+        const auto pending = std::move(queued);
+        queued.clear();
+        for (const auto& change : pending) {
+            onChange(change);
+        }
+        return pending.size();
+    }
+
+    std::vector<DeviceChange> queued;
+};
+
+}  // namespace tarnwick::test

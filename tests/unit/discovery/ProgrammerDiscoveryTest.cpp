@@ -1,0 +1,325 @@
+#include "link/ProgrammerDiscovery.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FakeDrives.h"
+
+namespace tarnwick {
+namespace {
+
+using test::FakeDevice;
+using test::FakeDriveProvider;
+using test::QueuedChangeSource;
+using test::RecordingView;
+using ::testing::ElementsAre;
+
+const std::vector<std::string> kPresent = {"button on", "icon 129", "display 2 0"};
+const std::vector<std::string> kAbsent = {"button off", "icon 130", "log emptied"};
+
+std::vector<std::int8_t> Drives(int from, int to, std::vector<std::int8_t> drives = {}) {
+    for (int n = from; n <= to; ++n) {
+        drives.push_back(static_cast<std::int8_t>(n));
+    }
+    return drives;
+}
+
+class DiscoveryTest : public ::testing::Test {
+  protected:
+    // The drive the link points at, by the fake device's own number; -1 for none.
+    int CurrentDevice() const {
+        const auto device = link.Device();
+        return device ? static_cast<const FakeDevice&>(*device).drive : -1;
+    }
+
+    // Starts a scan's bookkeeping afresh, then scans and updates the status.
+    void Rescan() {
+        drives.attempts.clear();
+        view.calls.clear();
+        discovery.Rescan();
+    }
+
+    FakeDriveProvider drives;
+    ProgrammerLink link;
+    RecordingView view;
+    ProgrammerDiscovery discovery{link, drives, view};
+};
+
+TEST_F(DiscoveryTest, WithoutAProgrammerTheScanTriesDrives1To126AndNeverOpensDrive0) {
+    drives.Plug(0, false, "ATA     ");
+    drives.Plug(1, true, "Generic ");
+
+    Rescan();
+
+    EXPECT_EQ(drives.attempts, Drives(1, 126));
+    EXPECT_EQ(link.Device(), nullptr);
+    EXPECT_EQ(link.DriveNumber(), 0);
+    EXPECT_EQ(view.calls, kAbsent);
+    EXPECT_EQ(drives.handles.StillOpen(), 0);
+
+    Rescan();
+    EXPECT_EQ(view.calls, kAbsent) << "every scan without a programmer empties the log again";
+}
+
+TEST_F(DiscoveryTest, AProgrammerOnDrive2AtStartBecomesCurrentAndEnablesUpdating) {
+    drives.Plug(1, false, "ATA     ");
+    drives.PlugProgrammer(2);
+    drives.Plug(3, true, "SanDisk ");
+
+    Rescan();
+
+    EXPECT_EQ(link.DriveNumber(), 2);
+    EXPECT_EQ(CurrentDevice(), 2);
+    EXPECT_EQ(view.calls, kPresent);
+    EXPECT_EQ(drives.handles.StillOpen(), 1) << "only the programmer's handle stays open";
+}
+
+TEST_F(DiscoveryTest, ALaterDeviceChangeKeepsTheSameDeviceAndLeavesNoExtraHandleOpen) {
+    drives.PlugProgrammer(2);
+    Rescan();
+    const PassThrough* first = link.Device().get();
+
+    Rescan();
+
+    // Re-check first; the search then skips drive 2 and, with a programmer current, tries 0.
+    EXPECT_EQ(drives.attempts, Drives(3, 126, {2, 0, 1}));
+    EXPECT_EQ(link.Device().get(), first);
+    EXPECT_EQ(link.DriveNumber(), 2);
+    EXPECT_EQ(drives.handles.StillOpen(), 1);
+    EXPECT_EQ(view.calls, kPresent) << "a device change puts the progress bar back to 0";
+}
+
+TEST_F(DiscoveryTest, AnUnpluggedProgrammerIsClosedAndTheStatusShowsNone) {
+    drives.PlugProgrammer(2);
+    Rescan();
+    drives.Unplug(2);
+
+    Rescan();
+
+    EXPECT_EQ(link.Device(), nullptr);
+    EXPECT_EQ(link.DriveNumber(), 0);
+    EXPECT_EQ(drives.handles.StillOpen(), 0);
+    EXPECT_EQ(view.calls, kAbsent);
+    EXPECT_EQ(drives.attempts.front(), 2) << "the re-check found it gone";
+    EXPECT_EQ(std::count(drives.attempts.begin(), drives.attempts.end(), 0), 0)
+        << "with the programmer gone the search starts without one and skips drive 0";
+}
+
+TEST_F(DiscoveryTest, ARunningJobKeepsTheUnpluggedDeviceOpenUntilItLetsGo) {
+    drives.PlugProgrammer(2);
+    Rescan();
+    auto jobsDevice = link.Device();
+    drives.Unplug(2);
+
+    Rescan();
+
+    EXPECT_EQ(link.Device(), nullptr);
+    EXPECT_EQ(drives.handles.StillOpen(), 1) << "closed under the job";
+    jobsDevice.reset();
+    EXPECT_EQ(drives.handles.StillOpen(), 0);
+}
+
+TEST_F(DiscoveryTest, AProgrammerReattachedUnderAnotherNumberIsFoundThere) {
+    drives.PlugProgrammer(2);
+    Rescan();
+    drives.Unplug(2);
+    drives.PlugProgrammer(4);
+
+    Rescan();
+
+    EXPECT_EQ(link.DriveNumber(), 4);
+    EXPECT_EQ(CurrentDevice(), 4);
+    EXPECT_EQ(drives.handles.StillOpen(), 1);
+    EXPECT_EQ(view.calls, kPresent);
+}
+
+TEST_F(DiscoveryTest, WithTwoProgrammersTheHigherNumberIsCurrentAfterEveryScan) {
+    drives.PlugProgrammer(2);
+    drives.PlugProgrammer(5);
+
+    Rescan();
+    EXPECT_EQ(link.DriveNumber(), 5);
+    EXPECT_EQ(CurrentDevice(), 5);
+    EXPECT_EQ(drives.handles.StillOpen(), 1) << "the replaced drive-2 handle was not closed";
+
+    auto jobsDevice = link.Device();
+    for (int scan = 0; scan < 2; ++scan) {
+        Rescan();
+        EXPECT_EQ(link.DriveNumber(), 5);
+        EXPECT_EQ(CurrentDevice(), 5);
+        EXPECT_EQ(view.calls, kPresent);
+    }
+    // Later scans take drive 2 and then drive 5 again, each time with a fresh handle; the job's
+    // handle from the first scan stays open beside the current one until the job lets go.
+    EXPECT_EQ(drives.handles.StillOpen(), 2);
+    jobsDevice.reset();
+    EXPECT_EQ(drives.handles.StillOpen(), 1);
+}
+
+TEST_F(DiscoveryTest, AProgrammerAloneOnDrive0IsNeverFound) {
+    drives.PlugProgrammer(0);
+
+    Rescan();
+    Rescan();
+
+    EXPECT_EQ(link.Device(), nullptr);
+    EXPECT_EQ(std::count(drives.attempts.begin(), drives.attempts.end(), 0), 0);
+    EXPECT_EQ(view.calls, kAbsent);
+}
+
+TEST_F(DiscoveryTest, Drive0IsTriedWhenAScanBeginsWithAProgrammerElsewhereButTheHigherOneWins) {
+    drives.PlugProgrammer(0);
+    drives.PlugProgrammer(3);
+    Rescan();
+    EXPECT_EQ(link.DriveNumber(), 3);
+
+    Rescan();
+
+    EXPECT_EQ(drives.attempts, Drives(1, 126, {3, 0})) << "3 is tried again once 0 took over";
+    EXPECT_EQ(link.DriveNumber(), 3);
+    EXPECT_EQ(CurrentDevice(), 3);
+    EXPECT_EQ(drives.handles.StillOpen(), 1);
+}
+
+TEST_F(DiscoveryTest, AProgrammerLeftCurrentOnDrive0IsDroppedOnceItIsGone) {
+    drives.PlugProgrammer(0);
+    drives.PlugProgrammer(3);
+    Rescan();
+    // Drive 3 goes away in the middle of the next scan, just after drive 0 was taken.
+    drives.beforeOpen = [this](std::int8_t n) {
+        if (n == 1) {
+            drives.Unplug(3);
+        }
+    };
+    Rescan();
+    drives.beforeOpen = nullptr;
+    ASSERT_EQ(CurrentDevice(), 0);
+    ASSERT_EQ(link.DriveNumber(), 0);
+
+    drives.Unplug(0);
+    Rescan();
+
+    EXPECT_EQ(link.Device(), nullptr) << "an unplugged programmer would still show as present";
+    EXPECT_EQ(drives.handles.StillOpen(), 0);
+    EXPECT_EQ(view.calls, kAbsent);
+}
+
+TEST_F(DiscoveryTest, OnlyAUsbDriveWithExactlyTheProgrammersVendorIdentificationQualifies) {
+    struct Case {
+        const char* what;
+        StorageIdentity identity;
+        ProbeVerdict verdict;
+    };
+    const std::vector<Case> cases = {
+        {"the programmer", {true, "VORTAN  "}, ProbeVerdict::Programmer},
+        {"lower case", {true, "vortan  "}, ProbeVerdict::OtherVendor},
+        {"without the blanks", {true, "VORTAN"}, ProbeVerdict::OtherVendor},
+        {"one blank only", {true, "VORTAN "}, ProbeVerdict::OtherVendor},
+        {"something after the blanks", {true, "VORTAN  X"}, ProbeVerdict::OtherVendor},
+        {"the line end still on", {true, "VORTAN  \n"}, ProbeVerdict::OtherVendor},
+        {"leading blank", {true, " VORTAN "}, ProbeVerdict::OtherVendor},
+        {"no vendor identification", {true, std::nullopt}, ProbeVerdict::OtherVendor},
+        {"another bus", {false, "VORTAN  "}, ProbeVerdict::NotUsb},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        drives.Plug(7, {true, true, c.identity});
+        ProbeReport report;
+
+        const auto device = discovery.ProbeDrive(7, &report);
+
+        EXPECT_EQ(device != nullptr, c.verdict == ProbeVerdict::Programmer);
+        EXPECT_EQ(report.verdict, c.verdict);
+        EXPECT_EQ(report.drive, 7);
+        EXPECT_EQ(report.identity.vendor, c.identity.vendor);
+        EXPECT_EQ(drives.handles.StillOpen(), device ? 1 : 0) << "a rejected drive is closed";
+    }
+}
+
+TEST_F(DiscoveryTest, DrivesThatCannotBeOpenedOrIdentifiedAreNotTheProgrammerAndSayWhy) {
+    drives.Plug(3, {false, true, {true, "VORTAN  "}});
+    drives.Plug(4, {true, false, {true, "VORTAN  "}});
+    ProbeReport missing, refused, unidentified;
+
+    EXPECT_EQ(discovery.ProbeDrive(2, &missing), nullptr);
+    EXPECT_EQ(discovery.ProbeDrive(3, &refused), nullptr);
+    EXPECT_EQ(discovery.ProbeDrive(4, &unidentified), nullptr);
+
+    EXPECT_EQ(missing.verdict, ProbeVerdict::NoSuchDrive);
+    EXPECT_EQ(refused.verdict, ProbeVerdict::CannotOpen);
+    EXPECT_EQ(unidentified.verdict, ProbeVerdict::CannotIdentify);
+    EXPECT_EQ(missing.Describe(), "drive 2 (fake2): no such drive");
+    EXPECT_EQ(refused.Describe(), "drive 3 (fake3): cannot open: Permission denied");
+    EXPECT_EQ(unidentified.Describe(), "drive 4 (fake4): cannot identify: no sysfs entry");
+    EXPECT_EQ(drives.handles.StillOpen(), 0) << "the unidentified drive's handle was closed";
+}
+
+TEST_F(DiscoveryTest, AScanReportTellsForEveryDriveWhyItWasOrWasNotTaken) {
+    drives.Plug(1, false, "VORTAN  ");
+    drives.PlugProgrammer(2);
+    drives.Plug(3, true, "vortan  ");
+
+    ScanReport first;
+    discovery.FindProgrammer(&first);
+    ScanReport second;
+    discovery.FindProgrammer(&second);
+
+    ASSERT_EQ(first.probes.size(), 127u);
+    EXPECT_EQ(first.probes[0].Describe(),
+              "drive 0 (fake0): skipped, it is the current drive number");
+    EXPECT_EQ(first.probes[1].Describe(), "drive 1 (fake1): not on USB (vendor \"VORTAN  \")");
+    EXPECT_EQ(first.probes[2].Describe(), "drive 2 (fake2): programmer");
+    EXPECT_EQ(first.probes[3].Describe(),
+              "drive 3 (fake3): on USB, vendor \"vortan  \" is not \"VORTAN  \"");
+    EXPECT_EQ(first.probes[126].verdict, ProbeVerdict::NoSuchDrive);
+
+    ASSERT_EQ(second.probes.size(), 128u);
+    EXPECT_EQ(second.probes[0].Describe(), "drive 2 (fake2), re-check: programmer");
+    EXPECT_TRUE(second.probes[0].recheck);
+    EXPECT_EQ(second.probes[1].verdict, ProbeVerdict::NoSuchDrive);
+    EXPECT_EQ(second.probes[3].drive, 2);
+    EXPECT_EQ(second.probes[3].verdict, ProbeVerdict::Skipped);
+    EXPECT_EQ(std::count_if(second.probes.begin(), second.probes.end(),
+                            [](const ProbeReport& r) { return r.recheck; }),
+              1);
+}
+
+TEST_F(DiscoveryTest, EveryDeviceChangeNotificationRunsOneFullScanAndStatusUpdate) {
+    drives.PlugProgrammer(2);
+    Rescan();
+    QueuedChangeSource source;
+    source.queued = {
+        {"add", "usb", "1-4"}, {"remove", "scsi", "3:0:0:0"}, {"change", "usb", "1-4"}};
+    std::vector<std::string> seen;
+    drives.attempts.clear();
+    view.calls.clear();
+
+    const auto count = discovery.FollowDeviceChanges(
+        source, [&](const DeviceChange& change) { seen.push_back(change.action); });
+
+    EXPECT_EQ(count, 3u);
+    EXPECT_THAT(seen, ElementsAre("add", "remove", "change"));
+    EXPECT_EQ(std::count(drives.attempts.begin(), drives.attempts.end(), 2), 3)
+        << "each notification re-checked the programmer";
+    EXPECT_EQ(drives.attempts.size(), 3u * 127u);
+    std::vector<std::string> threeUpdates;
+    for (int i = 0; i < 3; ++i) {
+        threeUpdates.insert(threeUpdates.end(), kPresent.begin(), kPresent.end());
+    }
+    EXPECT_EQ(view.calls, threeUpdates);
+
+    drives.Unplug(2);
+    source.queued = {{"overflow", "", ""}};
+    view.calls.clear();
+    EXPECT_EQ(discovery.FollowDeviceChanges(source), 1u);
+    EXPECT_EQ(view.calls, kAbsent);
+    EXPECT_THAT(link.Device(), ::testing::IsNull());
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <fcntl.h>
+#include <scsi/sg.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <vector>
+
+#include "link/CommandBlock.h"
+#include "platform/linux/SysCalls.h"
+
+namespace tarnwick::test {
+
+constexpr int kFd = 7;
+
+// Plays the kernel: records the SG_IO header it was given and answers as told.
+class FakeSysCalls final : public SysCalls {
+  public:
+    int Open(const char*, int flags) override {
+        openFlags = flags;
+        if (openErrno != 0) {
+            errno = openErrno;
+            return -1;
+        }
+        fdFlags = flags & ~O_CLOEXEC;
+        return kFd;
+    }
+    int Close(int fd) override {
+        closed.push_back(fd);
+        return 0;
+    }
+    int GetFlags(int) override { return fdFlags; }
+    int SetFlags(int, int flags) override {
+        fdFlags = flags;
+        return 0;
+    }
+    int Fstat(int, struct stat* st) override {
+        if (fstatErrno != 0) {
+            errno = fstatErrno;
+            return -1;
+        }
+        *st = {};
+        st->st_mode = mode;
+        st->st_rdev = rdev;
+        return 0;
+    }
+    int SgIo(int fd, sg_io_hdr* header) override {
+        ++calls;
+        seenFd = fd;
+        seen = *header;
+        std::copy_n(header->cmdp, std::min<std::size_t>(header->cmd_len, 16), seenCdb.begin());
+        if (ioctlErrno != 0) {
+            errno = ioctlErrno;
+            return -1;
+        }
+        if (header->dxfer_direction == SG_DXFER_FROM_DEV) {
+            std::copy_n(reply.begin(), std::min<std::size_t>(reply.size(), header->dxfer_len),
+                        static_cast<std::uint8_t*>(header->dxferp));
+        }
+        // The kernel fills up to mx_sb_len bytes; given that many, AddressSanitizer proves the
+        // area really is that large.
+        const auto senseLength = std::min<std::size_t>(sense.size(), header->mx_sb_len);
+        std::copy_n(sense.begin(), senseLength, header->sbp);
+        header->sb_len_wr = static_cast<unsigned char>(senseLength);
+        header->host_status = hostStatus;
+        header->driver_status = driverStatus;
+        header->status = scsiStatus;
+        return 0;
+    }
+
+    // What the next calls do.
+    int openErrno = 0;
+    int fstatErrno = 0;
+    mode_t mode = S_IFCHR | 0660;
+    dev_t rdev = 0;
+    int ioctlErrno = 0;
+    unsigned short hostStatus = 0;
+    unsigned short driverStatus = 0;
+    unsigned char scsiStatus = 0;
+    std::vector<std::uint8_t> sense;
+    std::vector<std::uint8_t> reply;
+
+    // What they were given.
+    int openFlags = 0;
+    int fdFlags = 0;
+    int calls = 0;
+    int seenFd = -1;
+    sg_io_hdr seen{};
+    CommandBlock seenCdb{};
+    std::vector<int> closed;
+};
+
+}  // namespace tarnwick::test

@@ -1,0 +1,181 @@
+#include "platform/linux/SgTransport.h"
+
+#include <fcntl.h>
+#include <scsi/sg.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <vector>
+
+#include "FakeSysCalls.h"
+
+namespace tarnwick {
+namespace {
+
+using test::FakeSysCalls;
+using test::kFd;
+using ::testing::HasSubstr;
+
+class SgTransportTest : public ::testing::Test {
+  protected:
+    bool Send(DataDirection direction, const CommandBlock& cdb, std::vector<std::uint8_t>& buffer,
+              std::chrono::milliseconds timeout) {
+        PassThroughRequest request;
+        request.cdb = cdb;
+        request.direction = direction;
+        request.transferLength = static_cast<std::uint32_t>(buffer.size());
+        request.buffer = buffer.data();
+        request.timeout = timeout;
+        return transport.Exchange(request, &fault);
+    }
+    bool SendStatusQuery() {
+        std::vector<std::uint8_t> reply(16);
+        return Send(DataDirection::In, MakeStatusQuery(kSubWriteStatus, 0, 16), reply, kTimeoutIn);
+    }
+
+    FakeSysCalls sys;
+    SgTransport transport{sys, kFd, "/dev/sg2"};
+    TransferFault fault;
+};
+
+TEST_F(SgTransportTest, ADataInCommandReadsStraightIntoTheCallersBufferWithTenSeconds) {
+    sys.reply = {0xfc, 0x07, 0x00};
+    std::vector<std::uint8_t> buffer(512, 0xee);
+    const CommandBlock cdb = MakePageRead(0x123400, 512);
+
+    ASSERT_TRUE(Send(DataDirection::In, cdb, buffer, kTimeoutIn)) << fault.Describe();
+
+    EXPECT_EQ(sys.seenFd, kFd);
+    EXPECT_EQ(sys.seen.interface_id, 'S');
+    EXPECT_EQ(sys.seen.dxfer_direction, SG_DXFER_FROM_DEV);
+    EXPECT_EQ(sys.seen.cmd_len, 16) << "the kernel would send only 10 bytes of an 0xFD block";
+    EXPECT_EQ(sys.seenCdb, cdb);
+    EXPECT_EQ(sys.seen.mx_sb_len, 26);
+    EXPECT_NE(sys.seen.sbp, nullptr);
+    EXPECT_EQ(sys.seen.dxfer_len, 512u);
+    EXPECT_EQ(sys.seen.dxferp, buffer.data()) << "the data must not pass through a copy";
+    EXPECT_EQ(sys.seen.timeout, 10'000u);
+    EXPECT_EQ(buffer[0], 0xfc);
+    EXPECT_EQ(buffer[2], 0x00);
+    EXPECT_EQ(buffer[3], 0xee);
+}
+
+TEST_F(SgTransportTest, ADataOutCommandSendsTheCallersDataWithFortySeconds) {
+    std::vector<std::uint8_t> page(2048, 0x5a);
+    const CommandBlock cdb = MakePageWrite(0x1000, 2048, 0x31c3);
+
+    ASSERT_TRUE(Send(DataDirection::Out, cdb, page, kTimeoutOut)) << fault.Describe();
+
+    EXPECT_EQ(sys.seen.interface_id, 'S');
+    EXPECT_EQ(sys.seen.dxfer_direction, SG_DXFER_TO_DEV);
+    EXPECT_EQ(sys.seen.cmd_len, 16);
+    EXPECT_EQ(sys.seenCdb, cdb);
+    EXPECT_EQ(sys.seen.mx_sb_len, 26);
+    EXPECT_EQ(sys.seen.dxfer_len, 2048u);
+    EXPECT_EQ(sys.seen.dxferp, page.data());
+    EXPECT_EQ(sys.seen.timeout, 40'000u);
+}
+
+TEST_F(SgTransportTest, OnlyAGoodStatusWithoutHostOrDriverErrorCountsAsSuccess) {
+    struct Case {
+        const char* what;
+        int ioctlErrno;
+        unsigned short host;
+        unsigned short driver;
+        unsigned char status;
+        bool succeeds;
+        const char* message;  // part of the fault's text
+    };
+    const std::vector<Case> cases = {
+        {"clean", 0, 0, 0, 0x00, true, ""},
+        {"sense available, status good", 0, 0, 0x08, 0x00, true, ""},
+        {"device gone", ENODEV, 0, 0, 0x00, false, "SG_IO on /dev/sg2: No such device (ENODEV)"},
+        {"host time-out", 0, 0x03, 0, 0x00, false, "DID_TIME_OUT), no answer within 10000 ms"},
+        {"host no connect", 0, 0x01, 0, 0x00, false, "host adapter status 0x01 (DID_NO_CONNECT)"},
+        {"driver error", 0, 0, 0x04, 0x00, false, "driver status 0x04 (DRIVER_ERROR)"},
+        {"driver time-out with sense", 0, 0, 0x0e, 0x00, false,
+         "(DRIVER_TIMEOUT|DRIVER_SENSE), no answer within 10000 ms"},
+        {"check condition", 0, 0, 0x08, 0x02, false, "SG_IO on /dev/sg2: CHECK CONDITION"},
+        {"busy", 0, 0, 0, 0x08, false, "BUSY"},
+        {"reservation conflict", 0, 0, 0, 0x18, false, "RESERVATION CONFLICT"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sys.ioctlErrno = c.ioctlErrno;
+        sys.hostStatus = c.host;
+        sys.driverStatus = c.driver;
+        sys.scsiStatus = c.status;
+
+        EXPECT_EQ(SendStatusQuery(), c.succeeds);
+        EXPECT_EQ(fault.sysErrno, c.ioctlErrno);
+        if (!c.succeeds) {
+            EXPECT_THAT(fault.what, HasSubstr(c.message));
+            if (c.ioctlErrno == 0) {
+                EXPECT_EQ(fault.hostStatus, c.host);
+                EXPECT_EQ(fault.driverStatus, c.driver);
+                EXPECT_EQ(fault.scsiStatus, c.status);
+            }
+        }
+    }
+}
+
+TEST_F(SgTransportTest, ACheckConditionKeepsTheStatusAndSenseBytesForTheMessage) {
+    sys.driverStatus = 0x08;
+    sys.scsiStatus = 0x02;
+    sys.sense.assign(40, 0);  // more than offered: only 26 may land
+    sys.sense[0] = 0x70;
+    sys.sense[2] = 0x05;  // ILLEGAL REQUEST
+    sys.sense[7] = 0x0a;
+    sys.sense[12] = 0x20;  // invalid command operation code
+
+    EXPECT_FALSE(SendStatusQuery());
+
+    EXPECT_EQ(fault.scsiStatus, 0x02);
+    EXPECT_EQ(fault.senseLength, 26);
+    EXPECT_EQ(fault.sense[2], 0x05);
+    EXPECT_EQ(fault.sense[12], 0x20);
+    EXPECT_THAT(fault.Describe(), HasSubstr("CHECK CONDITION, SCSI status 0x02, sense 70 00 05"));
+}
+
+TEST(SgTransportOpen, OpensReadWriteCloseOnExecAndBlockingAndClosesOnceWhenTheLastUserLetsGo) {
+    FakeSysCalls sys;
+    std::shared_ptr<PassThrough> discoverysReference = SgTransport::Open(sys, "/dev/sg2");
+    ASSERT_NE(discoverysReference, nullptr);
+    EXPECT_EQ(sys.openFlags & O_ACCMODE, O_RDWR);
+    EXPECT_NE(sys.openFlags & O_CLOEXEC, 0);
+    EXPECT_EQ(sys.fdFlags & O_NONBLOCK, 0) << "requests must not run on a non-blocking descriptor";
+
+    auto jobsReference = discoverysReference;
+    discoverysReference.reset();
+    EXPECT_TRUE(sys.closed.empty()) << "closed under a running job";
+    jobsReference.reset();
+    EXPECT_EQ(sys.closed, std::vector<int>{kFd});
+}
+
+TEST(SgTransportOpen, APermissionErrorSaysHowToGetAccessAndAMissingNodeIsNoSuchDevice) {
+    FakeSysCalls sys;
+    int error = 0;
+    std::string message;
+
+    sys.openErrno = EACCES;
+    EXPECT_EQ(SgTransport::Open(sys, "/dev/sg2", &error, &message), nullptr);
+    EXPECT_EQ(error, EACCES);
+    EXPECT_FALSE(SgTransport::IsMissingDevice(error));
+    EXPECT_THAT(message, HasSubstr("cannot open /dev/sg2: Permission denied (EACCES)"));
+    EXPECT_THAT(message, HasSubstr("udev rule 70-tarnwick-programmer.rules"));
+    EXPECT_THAT(message, HasSubstr("run as root"));
+
+    sys.openErrno = ENOENT;
+    EXPECT_EQ(SgTransport::Open(sys, "/dev/sg9", &error, &message), nullptr);
+    EXPECT_TRUE(SgTransport::IsMissingDevice(error));
+    EXPECT_THAT(message, HasSubstr("/dev/sg9"));
+    EXPECT_THAT(message, ::testing::Not(HasSubstr("udev rule")));
+    EXPECT_TRUE(sys.closed.empty());
+}
+
+}  // namespace
+}  // namespace tarnwick

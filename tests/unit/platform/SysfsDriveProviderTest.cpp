@@ -1,0 +1,63 @@
+#include "platform/linux/SysfsDriveProvider.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "FakeSysCalls.h"
+
+namespace tarnwick {
+namespace {
+
+using test::FakeSysCalls;
+using test::kFd;
+using ::testing::HasSubstr;
+
+// These go through the real libudev and /sys; only the descriptor is faked, so no SCSI device
+// is needed. Every Linux machine has /dev/null as character device 1:3.
+class SysfsDriveProviderTest : public ::testing::Test {
+  protected:
+    FakeSysCalls sys;
+    SysfsDriveProvider drives{sys};
+};
+
+TEST_F(SysfsDriveProviderTest, DriveNIsTheScsiGenericNodeSgN) {
+    EXPECT_EQ(drives.DriveName(0), "/dev/sg0");
+    EXPECT_EQ(drives.DriveName(126), "/dev/sg126");
+}
+
+TEST_F(SysfsDriveProviderTest, ANodeThatIsNotAScsiGenericDeviceIsOpenedButNeverIdentified) {
+    sys.rdev = makedev(1, 3);
+    OpenedDrive drive = drives.Open(2);
+    ASSERT_NE(drive.device, nullptr);
+    EXPECT_EQ(drive.identity, std::nullopt) << "SG_IO would go to some other device";
+    EXPECT_THAT(drive.error, HasSubstr("/dev/sg2 (1:3) is not a SCSI generic device"));
+
+    sys.mode = S_IFREG | 0644;
+    drive = drives.Open(2);
+    EXPECT_EQ(drive.identity, std::nullopt);
+    EXPECT_THAT(drive.error, HasSubstr("not a character device"));
+
+    drive.device.reset();
+    EXPECT_EQ(sys.closed.size(), 2u) << "each opened descriptor closes with its device";
+}
+
+TEST_F(SysfsDriveProviderTest, OpenFailuresTellMissingDrivesFromRefusedOnes) {
+    sys.openErrno = ENOENT;
+    const OpenedDrive missing = drives.Open(9);
+    sys.openErrno = EACCES;
+    const OpenedDrive refused = drives.Open(2);
+
+    EXPECT_TRUE(missing.missing);
+    EXPECT_EQ(missing.device, nullptr);
+    EXPECT_FALSE(refused.missing);
+    EXPECT_EQ(refused.device, nullptr);
+    EXPECT_THAT(refused.error, HasSubstr("/dev/sg2: Permission denied (EACCES); install the udev"));
+}
+
+}  // namespace
+}  // namespace tarnwick

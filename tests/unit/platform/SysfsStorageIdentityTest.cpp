@@ -1,0 +1,72 @@
+#include "platform/linux/SysfsStorageIdentity.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "link/ProgrammerDiscovery.h"
+
+namespace tarnwick {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+// A machine with two SATA drives (sg0, sg1) and four USB drives (sg2..sg5).
+const fs::path kSysfs = fs::path(TARNWICK_TEST_DATA) / "sysfs" / "machine";
+
+fs::path ScsiGeneric(const std::string& name) {
+    for (const auto& entry : fs::recursive_directory_iterator(kSysfs / "devices")) {
+        if (entry.is_directory() && entry.path().filename() == name) {
+            return entry.path();
+        }
+    }
+    ADD_FAILURE() << name << " is missing from the fixture tree";
+    return {};
+}
+
+TEST(SysfsStorageIdentity, DrivesAreIdentifiedByTheirUsbParentAndTheExactVendorBytes) {
+    struct Case {
+        const char* name;
+        bool usb;
+        std::optional<std::string> vendor;
+        ProbeVerdict verdict;
+    };
+    const std::vector<Case> cases = {
+        {"sg0", false, "ATA     ", ProbeVerdict::NotUsb},
+        {"sg1", false, "VORTAN  ", ProbeVerdict::NotUsb},
+        {"sg2", true, "VORTAN  ", ProbeVerdict::Programmer},
+        {"sg3", true, "vortan  ", ProbeVerdict::OtherVendor},
+        {"sg4", true, "VORTAN", ProbeVerdict::OtherVendor},
+        {"sg5", true, std::nullopt, ProbeVerdict::OtherVendor},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string error;
+
+        const auto identity = ReadSysfsStorageIdentity(kSysfs, ScsiGeneric(c.name), &error);
+
+        ASSERT_TRUE(identity.has_value()) << error;
+        EXPECT_EQ(identity->usb, c.usb);
+        EXPECT_EQ(identity->vendor, c.vendor);
+        EXPECT_EQ(ProgrammerDiscovery::JudgeIdentity(*identity), c.verdict);
+    }
+}
+
+TEST(SysfsStorageIdentity, APathThatIsNoDeviceDirectoryFailsAndNamesIt) {
+    const fs::path gone = ScsiGeneric("sg2").parent_path() / "sg9";
+    std::string error;
+
+    EXPECT_EQ(ReadSysfsStorageIdentity(kSysfs, gone, &error), std::nullopt);
+    EXPECT_THAT(error, HasSubstr(gone.string()));
+
+    EXPECT_EQ(ReadSysfsStorageIdentity(kSysfs, kSysfs / "devices" / ".." / "bus", &error),
+              std::nullopt)
+        << "outside the device tree";
+}
+
+}  // namespace
+}  // namespace tarnwick
