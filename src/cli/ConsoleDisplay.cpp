@@ -10,7 +10,10 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 }  // namespace
 
 ConsoleDisplay::ConsoleDisplay(std::ostream& output, bool isTerminal, int width)
-    : out(output), terminal(isTerminal), columns(width) {}
+    : out(output),
+      terminal(isTerminal),
+      columns(width),
+      started(std::chrono::steady_clock::now()) {}
 
 void ConsoleDisplay::Send(const DisplayMessage& message) {
     if (message.command == DISPLAY_TEXT && message.text != nullptr) {
@@ -62,7 +65,10 @@ void ConsoleDisplay::Finish() {
         out << '\n' << std::flush;
         barShown = false;
     }
-    total = 0;
+    // The next phase (a verify after the write) measures its rate from here.
+    started = std::chrono::steady_clock::now();
+    done = total = 0;
+    lastTenth = -1;
 }
 
 void ConsoleDisplay::ClearBar() {

@@ -38,7 +38,9 @@ const char* ExitCodeHelp() {
            "   7  --verify found the flash different from the file\n"
            "   8  the firmware file is empty\n"
            "   9  no programmer found\n"
-           "  10  interrupted\n";
+           "  10  interrupted\n"
+           "  11  reading the flash back failed\n"
+           "  12  the transfer test reported bad cycles\n";
 }
 
 }  // namespace tarnwick::cli

@@ -17,6 +17,8 @@ enum ExitCode : int {
     kExitEmptyFile = 8,
     kExitNoProgrammer = 9,  // none found, or none appeared while waiting
     kExitCancelled = 10,    // interrupted
+    kExitReadFailed = 11,   // reading the flash back failed
+    kExitTestErrors = 12,   // the transfer test reported bad cycles
 };
 
 ExitCode ExitCodeFor(ProgramEnding ending);

@@ -1,45 +1,18 @@
 #include "cli/WriteCommand.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
 #include <filesystem>
-#include <future>
 #include <iostream>
 
 #include "cli/ConsoleDisplay.h"
 #include "cli/ExitCode.h"
 #include "cli/ProgressLine.h"
+#include "cli/Session.h"
 #include "cli/Terminal.h"
-#include "jobs/JobRunner.h"
 #include "jobs/VerifyFlash.h"
 
 namespace tarnwick::cli {
-
-namespace {
-
-constexpr std::int8_t kEmulatedDrive = 3;
-
-int Fail(ConsoleDisplay& console, ExitCode code, const std::string& what) {
-    console.Finish();
-    std::cerr << "tarnwick-cli: " << what << '\n';
-    return code;
-}
-
-// Runs `work` on a worker thread while this thread watches for Ctrl-C.
-template <typename Result>
-Result RunInterruptibly(const std::function<Result(std::stop_token)>& work) {
-    JobRunner runner;
-    std::promise<Result> promise;
-    auto future = promise.get_future();
-    runner.TryStart([&](std::stop_token stop) { promise.set_value(work(stop)); });
-    while (future.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-        if (Interrupted()) {
-            runner.StopAndJoin();
-        }
-    }
-    return future.get();
-}
-
-}  // namespace
 
 void AddWriteCommand(CLI::App& app, WriteOptions& o) {
     CLI::App* write = app.add_subcommand(
@@ -48,7 +21,7 @@ void AddWriteCommand(CLI::App& app, WriteOptions& o) {
         ->required();
     write->add_flag("--verify", o.verify,
                     "Read the flash back afterwards and compare it with the file");
-    AddEmulatorOptions(*write, o.emulator);
+    AddTargetOptions(*write, o.target, true);
     write->footer(ExitCodeHelp());
 }
 
@@ -56,31 +29,35 @@ int RunWrite(const WriteOptions& o) {
     ConsoleDisplay console(std::cout, StdoutIsTerminal(), TerminalColumns());
     std::error_code ec;
     if (!std::filesystem::exists(o.file, ec)) {
-        return Fail(console, kExitNoFile, "no such firmware file: " + o.file);
+        std::cerr << "tarnwick-cli: no such firmware file: " << o.file << '\n';
+        return kExitNoFile;
     }
-
-    ProgrammerLink link;
-    std::shared_ptr<EmulatedProgrammer> emulator;
-    if (o.emulator.enabled) {
-        std::string error;
-        emulator = MakeEmulator(o.emulator, error);
-        if (!emulator) {
-            return Fail(console, kExitUsage, error);
-        }
-        link.Set(emulator, kEmulatedDrive);
-    } else {
-        return Fail(console, kExitNoProgrammer,
-                    "no programmer: real devices are not supported yet, use --emulate");
+    std::string error;
+    auto session = Session::Open(o.target.emulator, o.target.wait, console, error);
+    if (!session) {
+        std::cerr << "tarnwick-cli: " << error << '\n';
+        return kExitUsage;
     }
+    if (const int code = SelectProgrammer(o.target, *session, console); code != kExitSuccess) {
+        return code;
+    }
+    session->SetAnnounceChanges(true);
 
     FirmwarePath path;
     path.Set(o.file);
-    ProgramJob job(link, path, console, console, std::cout);
+    ProgramJob job(session->Link(), path, console, console, std::cout);
     job.SetProgressObserver(&console);
 
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    if (o.target.waitSeconds) {
+        deadline = std::chrono::steady_clock::now() +
+                   std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                       std::chrono::duration<double>(*o.target.waitSeconds));
+    }
     const auto started = std::chrono::steady_clock::now();
-    const ProgramResult result = RunInterruptibly<ProgramResult>(
-        [&](std::stop_token stop) { return job.ProgramFlash(stop); });
+    const ProgramResult result = session->Run<ProgramResult>([&](std::stop_token stop) {
+        return o.target.wait ? job.ProgramThreadProc(stop, deadline) : job.ProgramFlash(stop);
+    });
     console.Finish();
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
 
@@ -95,8 +72,8 @@ int RunWrite(const WriteOptions& o) {
                   << ", every page confirmed by the programmer\n";
         if (o.verify) {
             console.Line("verifying..");
-            const VerifyResult verify = RunInterruptibly<VerifyResult>([&](std::stop_token stop) {
-                return VerifyFlash(link.Device(), o.file, &console, stop);
+            const VerifyResult verify = session->Run<VerifyResult>([&](std::stop_token stop) {
+                return VerifyFlash(session->Link().Device(), o.file, &console, stop);
             });
             console.Finish();
             if (verify.identical) {
@@ -107,11 +84,9 @@ int RunWrite(const WriteOptions& o) {
             }
         }
     }
-    if (emulator) {
-        if (const std::string error = SaveEmulator(o.emulator, *emulator); !error.empty()) {
-            std::cerr << "tarnwick-cli: " << error << '\n';
-            code = code == kExitSuccess ? kExitUsage : code;
-        }
+    if (const std::string saveError = session->Close(); !saveError.empty()) {
+        std::cerr << "tarnwick-cli: " << saveError << '\n';
+        code = code == kExitSuccess ? kExitUsage : code;
     }
     return code;
 }

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <optional>
 #include <string>
 
-#include "cli/EmulatorOptions.h"
+#include "cli/CommandOptions.h"
 
 namespace CLI {
 class App;
@@ -14,7 +13,7 @@ namespace tarnwick::cli {
 struct WriteOptions {
     std::string file;
     bool verify = false;
-    EmulatorOptions emulator;
+    TargetOptions target;
 };
 
 void AddWriteCommand(CLI::App& app, WriteOptions& options);

@@ -1,6 +1,8 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/ExitCode.h"
+#include "cli/ListCommand.h"
+#include "cli/ServiceCommands.h"
 #include "cli/Terminal.h"
 #include "cli/WriteCommand.h"
 
@@ -11,7 +13,13 @@ int main(int argc, char** argv) {
     app.footer(ExitCodeHelp());
 
     WriteOptions write;
+    ListOptions list;
+    ReadOptions read;
+    TransferTestOptions transferTest;
     AddWriteCommand(app, write);
+    AddListCommand(app, list);
+    AddReadCommand(app, read);
+    AddTransferTestCommand(app, transferTest);
 
     try {
         app.parse(argc, argv);
@@ -23,6 +31,15 @@ int main(int argc, char** argv) {
     CatchInterrupts();
     if (app.got_subcommand("write")) {
         return RunWrite(write);
+    }
+    if (app.got_subcommand("list")) {
+        return RunList(list);
+    }
+    if (app.got_subcommand("read")) {
+        return RunRead(read);
+    }
+    if (app.got_subcommand("transfer-test")) {
+        return RunTransferTest(transferTest);
     }
     return kExitUsage;
 }

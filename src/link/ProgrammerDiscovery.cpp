@@ -22,7 +22,11 @@ std::string ProbeReport::Describe() const {
         case ProbeVerdict::Programmer:
             return text + "programmer";
         case ProbeVerdict::Skipped:
-            return text + "skipped, it is the current drive number";
+            // Drive number 0 also means "none", so a search that starts without a programmer
+            // passes drive 0 over.
+            return text + (drive == 0 ? "not probed, drive 0 is searched only while another "
+                                        "programmer is current"
+                                      : "skipped, it is the current programmer");
         case ProbeVerdict::NoSuchDrive:
             return text + "no such drive";
         case ProbeVerdict::CannotOpen:

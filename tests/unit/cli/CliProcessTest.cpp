@@ -76,5 +76,52 @@ TEST(CliWrite, SaysWhatFailedAndWhere) {
     EXPECT_EQ(run.output.find("verified"), std::string::npos);
 }
 
+TEST(CliService, ReadsTheFlashBackAndRunsTheTransferTestToItsBound) {
+    const auto contents = PatternBytes(4096);
+    TempFile image(contents);
+    const std::string flash = " --emulate=" + image.Dir() + "/flash.img --emulate-size 0x10000";
+    ASSERT_EQ(RunCli("write " + image.Path() + flash).code, 0);
+
+    const std::string out = image.Dir() + "/read.bin";
+    const CliRun read = RunCli("read " + out + " --length 1100" + flash);
+    EXPECT_EQ(read.code, 0) << read.output;
+    std::ifstream saved(out, std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(saved)), {});
+    EXPECT_EQ(bytes, std::vector<std::uint8_t>(contents.begin(), contents.begin() + 1024));
+
+    const CliRun clean = RunCli("transfer-test --bytes 10000 --emulate");
+    EXPECT_EQ(clean.code, 0) << clean.output;
+    EXPECT_NE(clean.output.find("4 cycles"), std::string::npos) << clean.output;
+    const CliRun dirty = RunCli("transfer-test --bytes 4096" + flash);
+    EXPECT_EQ(dirty.code, 12) << "the flash holds the image: the pattern cannot be programmed";
+    EXPECT_NE(dirty.output.find("transfer data err .."), std::string::npos);
+}
+
+TEST(CliService, AFailedReadBackLeavesNoFile) {
+    TempFile dir({});
+    const std::string out = dir.Dir() + "/read.bin";
+    EXPECT_EQ(RunCli("read " + out + " --length 4096 --emulate --emulate-drop-after 3").code, 11);
+    EXPECT_FALSE(std::ifstream(out).good());
+    EXPECT_EQ(RunCli("read " + out + " --length 4096 --emulate --emulate-mute-link").code, 3);
+    EXPECT_FALSE(std::ifstream(out).good());
+}
+
+TEST(CliList, FindsTheEmulatedProgrammerAsDriveThree) {
+    const CliRun found = RunCli("list --emulate");
+    EXPECT_EQ(found.code, 0);
+    EXPECT_NE(found.output.find("programmer: drive 3"), std::string::npos) << found.output;
+    const CliRun json = RunCli("list --emulate --json");
+    EXPECT_NE(json.output.find("\"current\":{\"drive\":3"), std::string::npos) << json.output;
+}
+
+TEST(CliTarget, ANamedDeviceMustBeTheProgrammer) {
+    TempFile image(PatternBytes(600));
+    EXPECT_EQ(RunCli("write " + image.Path() + " --emulate --device /dev/sg3").code, 0);
+    const CliRun other = RunCli("write " + image.Path() + " --emulate --device /dev/sg4");
+    EXPECT_EQ(other.code, 9);
+    EXPECT_NE(other.output.find("/dev/sg4 is not the programmer"), std::string::npos);
+    EXPECT_EQ(RunCli("write " + image.Path() + " --emulate --device /dev/sda").code, 1);
+}
+
 }  // namespace
 }  // namespace tarnwick::cli

@@ -271,7 +271,8 @@ TEST_F(DiscoveryTest, AScanReportTellsForEveryDriveWhyItWasOrWasNotTaken) {
 
     ASSERT_EQ(first.probes.size(), 127u);
     EXPECT_EQ(first.probes[0].Describe(),
-              "drive 0 (fake0): skipped, it is the current drive number");
+              "drive 0 (fake0): not probed, drive 0 is searched only while another programmer "
+              "is current");
     EXPECT_EQ(first.probes[1].Describe(), "drive 1 (fake1): not on USB (vendor \"VORTAN  \")");
     EXPECT_EQ(first.probes[2].Describe(), "drive 2 (fake2): programmer");
     EXPECT_EQ(first.probes[3].Describe(),

@@ -1,0 +1,89 @@
+#include "cli/CommandOptions.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli/ConsoleDisplay.h"
+#include "cli/ExitCode.h"
+#include "cli/Session.h"
+
+namespace tarnwick::cli {
+
+void AddTargetOptions(CLI::App& command, TargetOptions& o, bool allowWait) {
+    command.add_option("--device", o.device,
+                       "Use this programmer (/dev/sgN) instead of searching; it must still "
+                       "identify as the programmer");
+    if (allowWait) {
+        command
+            .add_option_function<std::string>(
+                "--wait",
+                [&o](const std::string& seconds) {
+                    o.wait = true;
+                    if (seconds.empty()) {
+                        return;
+                    }
+                    char* end = nullptr;
+                    const double value = std::strtod(seconds.c_str(), &end);
+                    if (end == seconds.c_str() || *end != '\0' || !(value >= 0)) {
+                        throw CLI::ValidationError("--wait", "expects a number of seconds");
+                    }
+                    o.waitSeconds = value;
+                },
+                "Wait for a programmer to be plugged in (at most SECONDS when given)")
+            ->expected(0, 1)
+            ->type_name("[=SECONDS]");
+    }
+    AddEmulatorOptions(command, o.emulator);
+}
+
+std::optional<std::int8_t> DriveNumberOf(const std::string& path) {
+    const std::string prefix = "/dev/sg";
+    if (path.rfind(prefix, 0) != 0 || path.size() == prefix.size() ||
+        path.size() > prefix.size() + 3) {
+        return std::nullopt;
+    }
+    int n = 0;
+    for (std::size_t i = prefix.size(); i < path.size(); ++i) {
+        if (path[i] < '0' || path[i] > '9') {
+            return std::nullopt;
+        }
+        n = n * 10 + (path[i] - '0');
+    }
+    if (n > kLastDriveNumber) {
+        return std::nullopt;
+    }
+    return static_cast<std::int8_t>(n);
+}
+
+int SelectProgrammer(const TargetOptions& o, Session& session, ConsoleDisplay& console) {
+    if (!o.device.empty()) {
+        const auto drive = DriveNumberOf(o.device);
+        if (!drive) {
+            std::cerr << "tarnwick-cli: --device expects /dev/sgN with N from 0 to "
+                      << int{kLastDriveNumber} << ", got '" << o.device << "'\n";
+            return kExitUsage;
+        }
+        ProbeReport report;
+        auto device = session.Discovery().ProbeDrive(*drive, &report);
+        if (!device) {
+            std::cerr << "tarnwick-cli: " << o.device
+                      << " is not the programmer: " << report.Describe() << '\n';
+            return kExitNoProgrammer;
+        }
+        session.Link().Set(std::move(device), *drive);
+        return kExitSuccess;
+    }
+    session.Discovery().Rescan();
+    if (!session.Link().Device()) {
+        if (o.wait) {
+            console.Line("waiting for a programmer to be plugged in..");
+            return kExitSuccess;
+        }
+        std::cerr << "tarnwick-cli: no programmer found (`tarnwick-cli list` shows every drive "
+                     "probed and why it is not the programmer)\n";
+        return kExitNoProgrammer;
+    }
+    return kExitSuccess;
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "cli/EmulatorOptions.h"
+
+namespace CLI {
+class App;
+}
+
+namespace tarnwick::cli {
+
+class ConsoleDisplay;
+class Session;
+
+// Which programmer a command talks to: the current one after a scan, one named drive, or the
+// first to appear while waiting.
+struct TargetOptions {
+    std::string device;                 // "/dev/sgN"; empty: search
+    bool wait = false;                  // wait for a programmer to be plugged in
+    std::optional<double> waitSeconds;  // none: wait for as long as it takes
+    EmulatorOptions emulator;
+};
+
+void AddTargetOptions(CLI::App& command, TargetOptions& options, bool allowWait);
+
+// Finds the programmer the options name and makes it current in the session. Returns 0 or
+// the exit code of the failure, after saying what it was. With --wait and none present yet,
+// returns 0 with no programmer current: the job then waits for one.
+int SelectProgrammer(const TargetOptions& options, Session& session, ConsoleDisplay& console);
+
+// "/dev/sg12" -> 12; none for anything else.
+std::optional<std::int8_t> DriveNumberOf(const std::string& path);
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <ostream>
+
+#include "cli/EmulatorOptions.h"
+#include "link/ProgrammerDiscovery.h"
+
+namespace CLI {
+class App;
+}
+
+namespace tarnwick::cli {
+
+struct ListOptions {
+    bool json = false;
+    EmulatorOptions emulator;
+};
+
+void AddListCommand(CLI::App& app, ListOptions& options);
+int RunList(const ListOptions& options);
+
+// The scan as a person reads it: runs of missing drives folded into one line.
+void PrintScan(std::ostream& out, const ScanReport& report, const std::string& current);
+// The scan for scripts: every probe, then the current programmer (or null).
+void PrintScanJson(std::ostream& out, const ScanReport& report, int currentDrive,
+                   const std::string& currentName);
+
+}  // namespace tarnwick::cli

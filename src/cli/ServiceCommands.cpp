@@ -1,0 +1,128 @@
+#include "cli/ServiceCommands.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli/ConsoleDisplay.h"
+#include "cli/ExitCode.h"
+#include "cli/ProgressLine.h"
+#include "cli/Session.h"
+#include "cli/Terminal.h"
+#include "jobs/ReadBack.h"
+#include "jobs/TransferTest.h"
+
+namespace tarnwick::cli {
+
+namespace {
+
+// Opens the session and finds the programmer; a non-zero code when that failed.
+int Prepare(const TargetOptions& target, ConsoleDisplay& console,
+            std::unique_ptr<Session>& session) {
+    std::string error;
+    session = Session::Open(target.emulator, target.wait, console, error);
+    if (!session) {
+        std::cerr << "tarnwick-cli: " << error << '\n';
+        return kExitUsage;
+    }
+    return SelectProgrammer(target, *session, console);
+}
+
+int Finish(Session& session, int code) {
+    if (const std::string error = session.Close(); !error.empty()) {
+        std::cerr << "tarnwick-cli: " << error << '\n';
+        return code == kExitSuccess ? kExitUsage : code;
+    }
+    return code;
+}
+
+}  // namespace
+
+void AddReadCommand(CLI::App& app, ReadOptions& o) {
+    CLI::App* read = app.add_subcommand("read", "Save the flash from address 0 into a file");
+    read->add_option("FILE", o.file, "Output file; an existing one is replaced")->required();
+    read->add_option("--length", o.length, "Bytes to read, rounded down to whole 512-byte pages")
+        ->required()
+        ->check(CLI::NonNegativeNumber);
+    AddTargetOptions(*read, o.target, false);
+    read->footer(ExitCodeHelp());
+}
+
+void AddTransferTestCommand(CLI::App& app, TransferTestOptions& o) {
+    o.bytes = TransferTest::kDefaultBound;
+    CLI::App* test = app.add_subcommand(
+        "transfer-test",
+        "Write a 2048-byte pattern block after block without erasing, read each back, and "
+        "report bad cycles");
+    test->add_option("--bytes", o.bytes, "Stop after the last cycle that fits below this bound")
+        ->capture_default_str();
+    AddTargetOptions(*test, o.target, false);
+    test->footer(ExitCodeHelp());
+}
+
+int RunRead(const ReadOptions& o) {
+    ConsoleDisplay console(std::cout, StdoutIsTerminal(), TerminalColumns());
+    std::unique_ptr<Session> session;
+    if (const int code = Prepare(o.target, console, session); code != kExitSuccess) {
+        return code;
+    }
+    if (o.length % 512 != 0) {
+        console.Line("reading " + std::to_string(o.length / 512 * 512) +
+                     " bytes: the length is rounded down to whole pages");
+    }
+    const ReadBackResult result = session->Run<ReadBackResult>([&](std::stop_token stop) {
+        return ReadFlashToFile(session->Link().Device(), o.file, o.length, &console, stop);
+    });
+    console.Finish();
+    int code = kExitSuccess;
+    switch (result.ending) {
+        case ReadBackEnding::Success:
+            std::cout << "read: " << FormatBytes(static_cast<double>(result.bytesWritten))
+                      << " into " << o.file << '\n';
+            break;
+        case ReadBackEnding::NotAnswering:
+            code = kExitNotAnswering;
+            break;
+        case ReadBackEnding::OpenFailed:
+            code = kExitOpenFailed;
+            break;
+        case ReadBackEnding::ReadFailed:
+            code = kExitReadFailed;
+            break;
+        case ReadBackEnding::Cancelled:
+            code = kExitCancelled;
+            break;
+    }
+    if (code != kExitSuccess) {
+        std::cerr << "tarnwick-cli: read-back failed, no file left behind: " << result.detail
+                  << '\n';
+    }
+    return Finish(*session, code);
+}
+
+int RunTransferTest(const TransferTestOptions& o) {
+    ConsoleDisplay console(std::cout, StdoutIsTerminal(), TerminalColumns());
+    std::unique_ptr<Session> session;
+    if (const int code = Prepare(o.target, console, session); code != kExitSuccess) {
+        return code;
+    }
+    TransferTest test(console, &console);
+    const TransferTestResult result = session->Run<TransferTestResult>(
+        [&](std::stop_token stop) { return test.Run(session->Link().Device(), o.bytes, stop); });
+    console.Finish();
+    if (!result.started) {
+        std::cerr << "tarnwick-cli: the programmer does not answer\n";
+        return Finish(*session, kExitNotAnswering);
+    }
+    std::cout << "transfer test: " << result.cycles << " cycles of 2048 bytes, "
+              << result.statusErrors << " with a bad write status, " << result.compareErrors
+              << " read back different\n";
+    int code = kExitSuccess;
+    if (result.cancelled) {
+        code = kExitCancelled;
+    } else if (result.statusErrors + result.compareErrors > 0) {
+        code = kExitTestErrors;
+    }
+    return Finish(*session, code);
+}
+
+}  // namespace tarnwick::cli

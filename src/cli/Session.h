@@ -1,0 +1,79 @@
+#pragma once
+
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+
+#include "cli/EmulatorOptions.h"
+#include "emulator/EmulatedDrives.h"
+#include "jobs/JobRunner.h"
+#include "link/DeviceChangeSource.h"
+#include "link/ProgrammerDiscovery.h"
+
+namespace tarnwick::cli {
+
+class ConsoleDisplay;
+
+// The drives a command works on (the machine's, or the emulated programmer alone), discovery
+// over them, and the main thread's loop: it follows device changes and Ctrl-C while a job
+// runs on a worker. Lives on the main thread.
+class Session : private LinkStatusView {
+  public:
+    // Null with `error` set when the drives cannot be reached. `followChanges` also opens the
+    // hot-plug monitor (needed to wait for a programmer).
+    static std::unique_ptr<Session> Open(const EmulatorOptions& emulator, bool followChanges,
+                                         ConsoleDisplay& console, std::string& error);
+
+    ProgrammerLink& Link() { return link; }
+    ProgrammerDiscovery& Discovery() { return discovery; }
+    DriveProvider& Drives() { return *drives; }
+    bool FollowsChanges() const { return monitor != nullptr; }
+    // Tells about the programmer coming and going while a command runs.
+    void SetAnnounceChanges(bool on) { announce = on; }
+
+    // Runs `work` on a worker thread; meanwhile this thread rescans on every device change and
+    // asks the work to stop on Ctrl-C.
+    template <typename Result>
+    Result Run(const std::function<Result(std::stop_token)>& work) {
+        std::promise<Result> promise;
+        auto future = promise.get_future();
+        runner.TryStart([&](std::stop_token stop) { promise.set_value(work(stop)); });
+        while (!WaitBriefly([&] {
+            return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        })) {
+        }
+        runner.StopAndJoin();
+        return future.get();
+    }
+
+    // Keeps the emulated flash when a flash file was named. Error text, empty on success.
+    std::string Close();
+
+  private:
+    Session(std::unique_ptr<DriveProvider> drives, std::shared_ptr<EmulatedProgrammer> emulated,
+            const EmulatorOptions& emulator, ConsoleDisplay& console);
+
+    // Waits up to 100 ms for a device change and handles it; true once `done` says so.
+    bool WaitBriefly(const std::function<bool()>& done);
+
+    void SetUpdateEnabled(bool) override {}
+    void SetStatusIcon(int icon) override;
+    void ClearLog() override {}
+    void SendDisplay(const DisplayMessage&) override {}
+
+    ProgrammerLink link;
+    std::unique_ptr<DriveProvider> drives;
+    std::shared_ptr<EmulatedProgrammer> emulated;
+    EmulatorOptions emulatorOptions;
+    ConsoleDisplay& console;
+    ProgrammerDiscovery discovery;
+    std::unique_ptr<DeviceChangeSource> monitor;
+    JobRunner runner;
+    bool announce = false;
+    int shownIcon = 0;
+};
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "JobHarness.h"
+#include "jobs/ReadBack.h"
+
+namespace tarnwick {
+namespace {
+
+using namespace tarnwick::testing;
+
+std::vector<std::uint8_t> FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct ReadBackTest : ::testing::Test {
+    JobHarness h;
+    std::vector<std::uint8_t> contents = PatternBytes(4096);
+    TempFile dir{{}};
+    std::string out = dir.Dir() + "/read.bin";
+    void SetUp() override { ASSERT_EQ(h.Run(contents).ending, ProgramEnding::Success); }
+};
+
+TEST_F(ReadBackTest, SavesWholePagesFromAddressZero) {
+    h.programmer->ClearLog();
+    const ReadBackResult r = ReadFlashToFile(h.programmer, out, 1024);
+    ASSERT_EQ(r.ending, ReadBackEnding::Success) << r.detail;
+    EXPECT_EQ(FileBytes(out), std::vector<std::uint8_t>(contents.begin(), contents.begin() + 1024));
+    const auto reads = h.Received(0xFD, 0x01);
+    ASSERT_EQ(reads.size(), 2u);
+    EXPECT_EQ(reads[0].address, 0u);
+    EXPECT_EQ(reads[1].address, 512u);
+    EXPECT_EQ(reads[1].transferLength, 512u);
+}
+
+TEST_F(ReadBackTest, DropsAPartialLastPageAndLeavesAnEmptyFileBelowOnePage) {
+    ASSERT_EQ(ReadFlashToFile(h.programmer, out, 1000).ending, ReadBackEnding::Success);
+    EXPECT_EQ(FileBytes(out).size(), 512u);
+    for (std::int64_t length : {511, 0, -5}) {
+        ASSERT_EQ(ReadFlashToFile(h.programmer, out, length).ending, ReadBackEnding::Success);
+        EXPECT_TRUE(std::filesystem::exists(out));
+        EXPECT_EQ(std::filesystem::file_size(out), 0u) << length;
+    }
+}
+
+TEST_F(ReadBackTest, CreatesNoFileWhenTheProgrammerDoesNotAnswer) {
+    FaultPlan plan;
+    plan.muteLinkQuery = true;
+    h.programmer->SetFaults(plan);
+    EXPECT_EQ(ReadFlashToFile(h.programmer, out, 1024).ending, ReadBackEnding::NotAnswering);
+    EXPECT_EQ(ReadFlashToFile(nullptr, out, 1024).ending, ReadBackEnding::NotAnswering);
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(ReadBackTest, AFailedPageReadLeavesNoFileBehindNotEvenAnOldOne) {
+    std::ofstream(out) << "an older read-back";
+    FaultPlan plan;
+    plan.dropAfterCommands = h.programmer->Log().size() + 3;  // link query, two pages, gone
+    h.programmer->SetFaults(plan);
+    const ReadBackResult r = ReadFlashToFile(h.programmer, out, 4096);
+    EXPECT_EQ(r.ending, ReadBackEnding::ReadFailed);
+    EXPECT_NE(r.detail.find("page read at 0x000400"), std::string::npos) << r.detail;
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_STREQ(ReadBackMessage(r.ending), "读取Flash失败！");
+}
+
+TEST_F(ReadBackTest, AnOutputFileThatCannotBeCreatedIsToldBeforeReading) {
+    h.programmer->ClearLog();
+    const ReadBackResult r = ReadFlashToFile(h.programmer, dir.Dir() + "/no/such/dir.bin", 512);
+    EXPECT_EQ(r.ending, ReadBackEnding::OpenFailed);
+    EXPECT_STREQ(ReadBackMessage(r.ending), "打开文件失败！");
+    EXPECT_TRUE(h.Received(0xFD, 0x01).empty());
+}
+
+}  // namespace
+}  // namespace tarnwick

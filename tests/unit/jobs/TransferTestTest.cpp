@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "JobHarness.h"
+#include "jobs/TransferTest.h"
+#include "link/CCodeProgram.h"
+
+namespace tarnwick {
+namespace {
+
+using namespace tarnwick::testing;
+
+std::vector<std::uint8_t> Pattern() {
+    std::vector<std::uint8_t> p(2048);
+    for (std::size_t k = 0; k < p.size(); ++k) {
+        p[k] = static_cast<std::uint8_t>(k % 64);
+    }
+    return p;
+}
+
+TEST(TransferTest, WritesThePatternAtAscendingAddressesAndReadsEachBlockBack) {
+    JobHarness h;
+    TransferTest test(h.display);
+    const TransferTestResult r = test.Run(h.programmer, 3 * 2048 + 100);
+    EXPECT_TRUE(r.started);
+    EXPECT_EQ(r.cycles, 3u) << "only the cycles that fit below the bound";
+
+    const auto log = h.programmer->Log();
+    ASSERT_EQ(log.size(), 1u + 3u * 3u);
+    EXPECT_EQ(log[0].sub, 1) << "link status first";
+    const std::uint16_t crc = CCodeProgram::CalcCrc16(Pattern().data(), 2048);
+    for (std::uint32_t cycle = 0; cycle < 3; ++cycle) {
+        const LoggedCommand& write = log[1 + cycle * 3];
+        EXPECT_EQ(write, (LoggedCommand{0xFB, 0x01, cycle * 2048, 2048, 2048, crc}));
+        EXPECT_EQ(log[2 + cycle * 3], (LoggedCommand{0xFC, 7, 0, 16, 16, 0}));
+        EXPECT_EQ(log[3 + cycle * 3], (LoggedCommand{0xFD, 0x01, cycle * 2048, 2048, 2048, 0}));
+    }
+    EXPECT_TRUE(h.display.Commands().empty()) << "good cycles add nothing to the log";
+    EXPECT_EQ(h.programmer->FlashBytes(2048, 2048), Pattern());
+}
+
+TEST(TransferTest, ReportsABadWriteStatusOncePerCycle) {
+    JobHarness h;
+    FaultPlan plan;
+    plan.resendPage = {{2048, 1}};
+    h.programmer->SetFaults(plan);
+    TransferTest test(h.display);
+    const TransferTestResult r = test.Run(h.programmer, 3 * 2048);
+    EXPECT_EQ(r.statusErrors, 1u);
+    EXPECT_EQ(h.display.Commands(),
+              (std::vector<Shown>{Text("transfer data err .."), Text("transfer compare err ..")}))
+        << "the refused block was not programmed, so it reads back erased";
+}
+
+TEST(TransferTest, ReportsABlockThatReadsBackDifferentWithItsOwnLine) {
+    JobHarness h;
+    // Flash already programmed to zeros under block 0: the pattern cannot be programmed there.
+    ASSERT_EQ(h.Run(std::vector<std::uint8_t>(2048, 0)).ending, ProgramEnding::Success);
+    RecordingDisplay display;
+    TransferTest test(display);
+    const TransferTestResult r = test.Run(h.programmer, 2 * 2048);
+    EXPECT_EQ(r.statusErrors, 1u);
+    EXPECT_EQ(r.compareErrors, 1u);
+    EXPECT_EQ(display.Commands(),
+              (std::vector<Shown>{Text("transfer data err .."), Text("transfer compare err ..")}));
+}
+
+TEST(TransferTest, DoesNothingWithoutAnAnsweringProgrammer) {
+    JobHarness h;
+    TransferTest test(h.display);
+    EXPECT_FALSE(test.Run(nullptr).started);
+    FaultPlan plan;
+    plan.muteLinkQuery = true;
+    h.programmer->SetFaults(plan);
+    EXPECT_FALSE(test.Run(h.programmer).started);
+    EXPECT_EQ(h.programmer->Log().size(), 1u);
+    EXPECT_TRUE(h.display.Commands().empty());
+}
+
+TEST(TransferTest, StopsBetweenCyclesWhenAsked) {
+    JobHarness h;
+    TransferTest test(h.display);
+    std::stop_source stop;
+    stop.request_stop();
+    const TransferTestResult r = test.Run(h.programmer, 1 << 20, stop.get_token());
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(r.cycles, 0u);
+}
+
+}  // namespace
+}  // namespace tarnwick
