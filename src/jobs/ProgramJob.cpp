@@ -105,6 +105,9 @@ ProgramResult ProgramJob::ProgramFlash(std::stop_token stop) {
     const std::int64_t blocks = (length + kEraseBlockSize - 1) / kEraseBlockSize;
     for (std::int64_t k = 0; k < blocks; ++k) {
         const std::int64_t address = k * kEraseBlockSize;
+        if (stop.stop_requested()) {
+            return {ProgramEnding::Cancelled, At("stopped before the block erase", address)};
+        }
         if (!program.EraseBlock(static_cast<std::int32_t>(address))) {
             diagnostics << texts::kEraseFailedStdout << std::flush;
             return EndWithRedBar(

@@ -121,5 +121,18 @@ TEST(ProgramJobEnding, AWaitThatRunsOutEndsWithoutTouchingTheDisplay) {
     EXPECT_TRUE(h.display.Commands().empty());
 }
 
+TEST(ProgramJobEnding, AStopRequestEndsTheJobBeforeTheNextCommandWithoutAResult) {
+    JobHarness h;
+    TempFile file(PatternBytes(3 * 65536));
+    h.path.Set(file.Path());
+    std::stop_source stop;
+    stop.request_stop();
+    const ProgramResult r = h.job.ProgramFlash(stop.get_token());
+    EXPECT_EQ(r.ending, ProgramEnding::Cancelled);
+    EXPECT_TRUE(h.EraseAddresses().empty()) << "not even the first block is erased";
+    const auto shown = h.display.Commands();
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), Result(true)), 0);
+}
+
 }  // namespace
 }  // namespace tarnwick

@@ -1,0 +1,26 @@
+#pragma once
+
+namespace tarnwick::texts {
+
+// The tool's own words, as people on the lines know them. Kept as they are.
+inline constexpr const char* kMainCaption = "Tarnwick 2.0 版";
+inline constexpr const char* kAboutCaption = "关于 Tarnwick";
+inline constexpr const char* kAboutNotice = "VORTAN SPI Flash 烧写工具";
+// String 101: the About item offered where the window menu would carry it.
+inline constexpr const char* kAboutMenuItem = "关于 Quillon(&A)...";
+
+inline constexpr const char* kAlreadyRunning = "程序已经运行!";
+inline constexpr const char* kInitError = "系统初始化错误，无法搜索烧写器。";
+inline constexpr const char* kOpenFileFailed = "打开文件失败";
+inline constexpr const char* kEnterInteger = "请输入一个整数。";
+inline constexpr const char* kBinFilter = "Bin 文件 Files (*.bin)";
+inline constexpr const char* kOpenTitle = "打开";
+
+// Captions of the (hidden) group box 1013.
+inline constexpr const char* kProgrammerFileInfo = "烧写器文件信息";
+inline constexpr const char* kFileProgrammed = "文件信息--已经烧写";
+
+// The name that marks a running copy in the user's session.
+inline constexpr const char* kInstanceLockName = "KX417 spi flash Quillon001";
+
+}  // namespace tarnwick::texts

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <ostream>
+
+#include "app/MessageRegistry.h"
+#include "app/ProgrammerFileInfo.h"
+#include "app/UserPrompts.h"
+#include "jobs/FirmwarePath.h"
+#include "link/DeviceChangeSource.h"
+#include "link/DriveProvider.h"
+#include "link/ProgrammerLink.h"
+
+namespace tarnwick {
+
+// What the main dialog works with, owned by the application (or a test) and outliving the
+// dialog.
+struct DialogServices {
+    ProgrammerLink& link;
+    DriveProvider& drives;
+    FirmwarePath& firmwarePath;
+    ProgrammerFileInfo& fileInfo;
+    UserPrompts& prompts;
+    MessageRegistry& messages;
+    // Opens the device-change notifications; throws (or returns nullptr) when they cannot be
+    // had. Called once, on the dialog's thread, by the dialog's initialisation.
+    std::function<std::unique_ptr<DeviceChangeSource>()> openDeviceChanges;
+    // The job's one diagnostic line goes here.
+    std::ostream& diagnostics;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,76 @@
+#include "app/ExclusiveFileProbe.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tarnwick {
+
+namespace {
+
+std::optional<std::int64_t> Fail(std::string* reason, const std::string& path, const char* what) {
+    if (reason != nullptr) {
+        *reason = path + ": " + what;
+    }
+    return std::nullopt;
+}
+
+class Descriptor {
+  public:
+    explicit Descriptor(int descriptor) : fd(descriptor) {}
+    ~Descriptor() {
+        if (fd >= 0) {
+            close(fd);  // drops the flock as well
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd; }
+
+  private:
+    int fd;
+};
+
+}  // namespace
+
+std::optional<std::int64_t> ExclusiveFileProbe::Length(const std::string& path,
+                                                       std::string* reason) {
+    // Non-blocking, so that a FIFO planted under a .bin name cannot hang the dialog.
+    const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (file.get() < 0) {
+        return Fail(reason, path, std::strerror(errno));
+    }
+    struct stat st {};
+    if (fstat(file.get(), &st) != 0) {
+        return Fail(reason, path, std::strerror(errno));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return Fail(reason, path, "not a regular file");
+    }
+    int locked;
+    do {
+        locked = flock(file.get(), LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        return Fail(
+            reason, path,
+            errno == EWOULDBLOCK ? "another process holds a lock on it" : std::strerror(errno));
+    }
+    // Record locks (fcntl, as office programs take them) do not show up in flock; ask for
+    // them separately. Any lock, read or write, on any part of the file counts.
+    struct flock query {};
+    query.l_type = F_WRLCK;
+    query.l_whence = SEEK_SET;
+    query.l_start = 0;
+    query.l_len = 0;
+    if (fcntl(file.get(), F_OFD_GETLK, &query) == 0 && query.l_type != F_UNLCK) {
+        return Fail(reason, path, "another process holds a record lock on it");
+    }
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+}  // namespace tarnwick

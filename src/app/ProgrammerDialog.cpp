@@ -1,0 +1,310 @@
+#include "app/ProgrammerDialog.h"
+
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <exception>
+#include <iostream>
+
+#include "app/AboutBox.h"
+#include "app/AppIcons.h"
+#include "app/AppTexts.h"
+#include "app/DataExchange.h"
+#include "app/DialogLayout.h"
+#include "app/WindowMessages.h"
+#include "widgets/GradientProgressBar.h"
+
+namespace tarnwick {
+
+ProgrammerDialog::ProgrammerDialog(DialogServices dialogServices, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      services(std::move(dialogServices)),
+      controls(DialogLayout::Build(*this, MainDialogTemplate())),
+      updateButton(controls.Get<QPushButton>(ids::kUpdateButton)),
+      logList(controls.Get<QListWidget>(ids::kLogList)),
+      progressBar(controls.Get<GradientProgressBar>(ids::kProgressBar)),
+      statusIcon(controls.Get<QLabel>(ids::kStatusIcon)),
+      pathEdit(controls.Get<QLineEdit>(ids::kPathEdit)),
+      lengthEdit(controls.Get<QLineEdit>(ids::kLengthEdit)),
+      channel(services.messages),
+      display(*this, controls, services.fileInfo),
+      discovery(services.link, services.drives, *this),
+      fileSelection(services.prompts, services.firmwarePath),
+      jobs(services.link, services.firmwarePath, channel, channel, services.diagnostics) {
+    for (const auto& [id, widget] : controls.All()) {
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            connect(button, &QPushButton::clicked, this,
+                    [this, controlId = id] { OnCommand(controlId); });
+        }
+    }
+}
+
+ProgrammerDialog::~ProgrammerDialog() {
+    StopWorker();
+}
+
+int ProgrammerDialog::DoModal() {
+    OnInitDialog();
+    return exec();
+}
+
+void ProgrammerDialog::OnInitDialog() {
+    UpdateData(false);
+    services.fileInfo.version[0] = 0;
+    // The About item lives in the context menu (window managers keep their menus to
+    // themselves); nothing to add here.
+    if (!RegisterDeviceNotify()) {
+        services.prompts.ShowMessage(QString::fromUtf8(texts::kInitError));
+    }
+    tempDirectory = QFile::encodeName(QDir::tempPath()).toStdString() + "/";
+    setWindowIcon(AppIcons::Icon(kIconApplication));
+    SetStatusIcon(kIconNoProgrammer);
+    services.link.Clear();
+    channel.Bind(
+        this,
+        [this](unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+            return WindowProc(message, wParam, lParam);
+        },
+        [this](const char* text) { services.prompts.ShowMessage(QString::fromUtf8(text)); });
+    discovery.Rescan();
+    progressBar->SetRange(0, 100);
+    progressBar->SetPos(0);
+    services.fileInfo.chipModel.clear();
+    pathEdit->setFocus(Qt::OtherFocusReason);
+}
+
+bool ProgrammerDialog::RegisterDeviceNotify() {
+    if (!services.openDeviceChanges) {
+        return false;
+    }
+    try {
+        deviceChanges = services.openDeviceChanges();
+    } catch (const std::exception& e) {
+        std::cerr << "tarnwick: device notifications: " << e.what() << '\n';
+        return false;
+    }
+    if (!deviceChanges) {
+        return false;
+    }
+    deviceNotifier =
+        std::make_unique<QSocketNotifier>(deviceChanges->PollFd(), QSocketNotifier::Read);
+    connect(deviceNotifier.get(), &QSocketNotifier::activated, this,
+            [this] { OnDeviceNotification(); });
+    return true;
+}
+
+void ProgrammerDialog::OnDeviceNotification() {
+    // Every change is one device-change message: one full scan each, none merged.
+    deviceChanges->Dispatch([this](const DeviceChange&) { WindowProc(kWmDeviceChange, 0, 0); });
+}
+
+std::intptr_t ProgrammerDialog::WindowProc(unsigned message, std::uintptr_t wParam,
+                                           std::intptr_t lParam) {
+    if (message == kWmDeviceChange) {
+        discovery.Rescan();
+        return 1;
+    }
+    if (message == services.messages.Register(kMsgToDisplay)) {
+        display.OnDisplayCommand(wParam, lParam);
+    } else if (message == services.messages.Register(kMsgDisplayInfo)) {
+        display.OnFileInfo();
+    }
+    services.messages.Register(kMsgFileInfo);  // known by number, never handled
+    return DefWindowProc(message, wParam, lParam);
+}
+
+std::intptr_t ProgrammerDialog::DefWindowProc(unsigned message, std::uintptr_t wParam,
+                                              std::intptr_t) {
+    if (message == kWmCommand) {
+        return OnCommand(static_cast<int>(wParam & 0xFFFF)) ? 0 : 1;
+    }
+    if (message == kWmSysCommand) {
+        OnSysCommand(static_cast<unsigned>(wParam));
+    }
+    return 0;
+}
+
+bool ProgrammerDialog::OnCommand(int id) {
+    switch (id) {
+        case ids::kUpdateButton:
+            OnUpdateFile();
+            return true;
+        case ids::kSelectFileButton:
+            OnSelectFile();
+            return true;
+        case ids::kReadFileButton:
+            OnReadFile();
+            return true;
+        case ids::kTransferTestButton:
+            OnTransferTest();
+            return true;
+        case ids::kCmdExit:
+            OnOK();
+            return true;
+        case ids::kCmdUpdateTool:
+            OnUpdateTool();
+            return true;
+        case ids::kScramblerButton:
+            OnScramblerSelfTest();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void ProgrammerDialog::OnSysCommand(unsigned command) {
+    if ((command & 0xFFF0u) == kSysCommandAbout) {
+        AboutBox about(this);
+        services.prompts.RunModal(about);
+    } else if ((command & 0xFFF0u) == kSysCommandClose) {
+        close();
+    }
+}
+
+bool ProgrammerDialog::UpdateData(bool saveAndValidate) {
+    if (saveAndValidate) {
+        return DataExchange::FromControls(data, *pathEdit, *lengthEdit, services.prompts);
+    }
+    DataExchange::ToControls(data, *pathEdit, *lengthEdit);
+    return true;
+}
+
+void ProgrammerDialog::OnUpdateFile() {
+    // One job drives the programmer at a time; a press while one waits or runs is ignored.
+    if (jobs.Busy()) {
+        return;
+    }
+    controls.SetText(ids::kInfoGroup, QString::fromUtf8(texts::kFileProgrammed));
+    jobs.Start();
+}
+
+void ProgrammerDialog::OnSelectFile() {
+    if (fileSelection.Choose(data) == FileSelection::Outcome::Chosen) {
+        UpdateData(false);
+    }
+}
+
+void ProgrammerDialog::OnOK() {
+    if (UpdateData(true)) {
+        accept();
+    }
+}
+
+void ProgrammerDialog::OnReadFile() {
+    // The flash read-back comes here.
+}
+
+void ProgrammerDialog::OnTransferTest() {
+    // The transfer test comes here.
+}
+
+void ProgrammerDialog::OnUpdateTool() {
+    // The image list's registration comes here.
+}
+
+void ProgrammerDialog::OnScramblerSelfTest() {
+    // The scrambler self-test comes here.
+}
+
+void ProgrammerDialog::done(int code) {
+    QDialog::done(code);  // hides the window and ends the modal run
+    EndRun();
+}
+
+void ProgrammerDialog::EndRun() {
+    if (ended) {
+        return;
+    }
+    ended = true;
+    StopWorker();
+    DestroyWindow();
+}
+
+void ProgrammerDialog::StopWorker() {
+    // In this order: a worker sleeping in a send is released and no further send blocks, the
+    // worker is told to stop, and only then is it waited for. Waiting first could hang both
+    // threads: the worker waiting for this thread, this thread for the worker.
+    channel.Close();
+    jobs.StopAndJoin();
+}
+
+void ProgrammerDialog::DestroyWindow() {
+    // The exit clean-up (scratch file, copy of the chosen file below tempDirectory) comes here.
+}
+
+void ProgrammerDialog::keyPressEvent(QKeyEvent* event) {
+    // Enter and Escape reached the focused control first; here they would press the default
+    // button or cancel the dialog, which they must never do.
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            event->accept();
+            return;
+        default:
+            QDialog::keyPressEvent(event);
+    }
+}
+
+void ProgrammerDialog::contextMenuEvent(QContextMenuEvent* event) {
+    const QString item = QString::fromUtf8(texts::kAboutMenuItem);
+    if (item.isEmpty()) {
+        return;
+    }
+    QMenu menu(this);
+    QAction* about = menu.addAction(item);
+    if (services.prompts.ChooseFromMenu(menu, event->globalPos()) == about) {
+        WindowProc(kWmSysCommand, kSysCommandAbout, 0);
+    }
+}
+
+int ProgrammerDialog::LogLineCount() const {
+    return logList->count();
+}
+
+void ProgrammerDialog::DeleteLogLine(int index) {
+    delete logList->takeItem(index);
+}
+
+void ProgrammerDialog::AppendLogLine(std::string_view text) {
+    logList->addItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void ProgrammerDialog::SetBarColours(BarColours colours) {
+    progressBar->SetColours(colours.start, colours.end);
+}
+
+void ProgrammerDialog::SetBarPos(int pos) {
+    progressBar->SetPos(pos);
+}
+
+void ProgrammerDialog::EnableUpdateButton(bool enabled) {
+    updateButton->setEnabled(enabled);
+}
+
+void ProgrammerDialog::SetUpdateEnabled(bool enabled) {
+    updateButton->setEnabled(enabled);
+}
+
+void ProgrammerDialog::SetStatusIcon(int icon) {
+    statusIcon->setPixmap(AppIcons::Pixmap(icon));
+}
+
+void ProgrammerDialog::ClearLog() {
+    tarnwick::ClearLog(static_cast<DisplayTarget&>(*this));
+}
+
+void ProgrammerDialog::SendDisplay(const DisplayMessage& message) {
+    channel.Send(message);
+}
+
+}  // namespace tarnwick

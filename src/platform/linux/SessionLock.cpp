@@ -1,0 +1,116 @@
+#include "platform/linux/SessionLock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace tarnwick {
+
+namespace {
+
+std::string Reason(const std::string& what, int error) {
+    return what + ": " + std::strerror(error);
+}
+
+std::string TempRoot() {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
+}
+
+}  // namespace
+
+std::string SessionLock::DefaultDirectory(std::string* error) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] != '\0') {
+        return runtime;
+    }
+    const uid_t uid = getuid();
+    std::string dir = TempRoot() + "/tarnwick-" + std::to_string(uid);
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+        if (error != nullptr) {
+            *error = Reason(dir, errno);
+        }
+        return {};
+    }
+    // The temporary directory is shared: a directory planted there by someone else could hold
+    // a lock file that keeps us from starting, or follow a link somewhere we should not write.
+    struct stat st {};
+    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != uid ||
+        (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        if (error != nullptr) {
+            *error = dir + ": not a private directory of this user";
+        }
+        return {};
+    }
+    return dir;
+}
+
+SessionLock SessionLock::Acquire(std::string_view name, std::string directory) {
+    SessionLock lock;
+    if (directory.empty()) {
+        directory = DefaultDirectory(&lock.error_);
+        if (directory.empty()) {
+            return lock;
+        }
+    }
+    lock.path_ = directory + "/" + std::string(name);
+    lock.fd_ = open(lock.path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lock.fd_ < 0) {
+        lock.error_ = Reason(lock.path_, errno);
+        return lock;
+    }
+    int result;
+    do {
+        result = flock(lock.fd_, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0) {
+        lock.state_ = State::Held;
+        return lock;
+    }
+    const int error = errno;
+    lock.Release();
+    if (error == EWOULDBLOCK) {
+        lock.state_ = State::HeldElsewhere;
+    } else {
+        lock.error_ = Reason(lock.path_, error);
+    }
+    return lock;
+}
+
+SessionLock::SessionLock(SessionLock&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      state_(std::exchange(other.state_, State::Unavailable)),
+      path_(std::move(other.path_)),
+      error_(std::move(other.error_)) {}
+
+SessionLock& SessionLock::operator=(SessionLock&& other) noexcept {
+    if (this != &other) {
+        Release();
+        fd_ = std::exchange(other.fd_, -1);
+        state_ = std::exchange(other.state_, State::Unavailable);
+        path_ = std::move(other.path_);
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+SessionLock::~SessionLock() {
+    Release();
+}
+
+void SessionLock::Release() {
+    // The file itself stays: removing it would let a second starter lock a fresh file while a
+    // third still waits on the old one's name.
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+// A named marker that at most one process of the user's log-in session holds: an exclusive
+// flock on a file of that name in $XDG_RUNTIME_DIR (or, when that is unset, in a private
+// per-user directory below the temporary directory). The kernel drops the lock with the last
+// descriptor, so it vanishes when its holder ends, however it ends.
+// Acquire never blocks and never throws; any thread may call it. A lock that cannot be set up
+// at all reports Unavailable with the reason, and its holder should carry on as if alone.
+class SessionLock {
+  public:
+    enum class State {
+        Held,           // this object holds the lock
+        HeldElsewhere,  // another holder (process or object) has it
+        Unavailable,    // the lock file could not be created or locked; see Error()
+    };
+
+    // `directory` empty: the session's runtime directory, see DefaultDirectory.
+    static SessionLock Acquire(std::string_view name, std::string directory = {});
+
+    // $XDG_RUNTIME_DIR when set; otherwise <tmp>/tarnwick-<uid>, created with mode 0700 and
+    // refused when another user owns it or others may write into it.
+    static std::string DefaultDirectory(std::string* error = nullptr);
+
+    SessionLock(SessionLock&& other) noexcept;
+    SessionLock& operator=(SessionLock&& other) noexcept;
+    SessionLock(const SessionLock&) = delete;
+    SessionLock& operator=(const SessionLock&) = delete;
+    ~SessionLock();
+
+    State state() const { return state_; }
+    const std::string& Path() const { return path_; }
+    const std::string& Error() const { return error_; }
+
+  private:
+    SessionLock() = default;
+    void Release();
+
+    int fd_ = -1;
+    State state_ = State::Unavailable;
+    std::string path_;
+    std::string error_;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,179 @@
+#include "AppHarness.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <stdexcept>
+
+#include "app/AppIcons.h"
+#include "app/WindowMessages.h"
+#include "widgets/GradientProgressBar.h"
+
+namespace tarnwick::testing {
+
+void FakePrompts::ShowMessage(const QString& text) {
+    messages << text;
+}
+
+std::optional<QString> FakePrompts::ChooseFileToOpen(const QString& filter) {
+    filters << filter;
+    if (fileAnswers.empty()) {
+        return std::nullopt;
+    }
+    auto answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+int FakePrompts::RunModal(QDialog& dialog) {
+    modalTitles << dialog.windowTitle();
+    for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+        if (!label->text().isEmpty()) {
+            modalTexts << label->text();
+        }
+    }
+    return QDialog::Accepted;
+}
+
+QAction* FakePrompts::ChooseFromMenu(QMenu& menu, const QPoint&) {
+    menuItems.clear();
+    QAction* chosen = nullptr;
+    for (QAction* action : menu.actions()) {
+        menuItems << action->text();
+        if (!menuChoice.isEmpty() && action->text() == menuChoice) {
+            chosen = action;
+        }
+    }
+    return chosen;
+}
+
+PipeDeviceChanges::PipeDeviceChanges() {
+    if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe2 failed");
+    }
+}
+
+PipeDeviceChanges::~PipeDeviceChanges() {
+    close(fds[0]);
+    close(fds[1]);
+}
+
+std::size_t PipeDeviceChanges::Dispatch(const DeviceChangeHandler& onChange) {
+    std::size_t delivered = 0;
+    char byte;
+    while (read(fds[0], &byte, 1) == 1) {
+        onChange(DeviceChange{"change", "scsi_generic", "sg3"});
+        ++delivered;
+    }
+    return delivered;
+}
+
+void PipeDeviceChanges::Notify() {
+    const char byte = 1;
+    if (write(fds[1], &byte, 1) != 1) {
+        throw std::runtime_error("pipe write failed");
+    }
+}
+
+DialogHarness::DialogHarness() : DialogHarness(Options{}) {}
+
+DialogHarness::DialogHarness(Options options)
+    : programmer_(std::make_shared<EmulatedProgrammer>(1u << 20)), drives(programmer_) {
+    programmer_->SetFaults(options.faults);
+    if (!options.attached) {
+        drives.Detach();
+    }
+    const bool fail = options.notificationsFail;
+    dialog_ = std::make_unique<ProgrammerDialog>(DialogServices{
+        .link = link,
+        .drives = drives,
+        .firmwarePath = firmwarePath,
+        .fileInfo = fileInfo,
+        .prompts = prompts,
+        .messages = MessageRegistry::Process(),
+        .openDeviceChanges = [this, fail]() -> std::unique_ptr<DeviceChangeSource> {
+            if (fail) {
+                throw std::runtime_error("netlink socket refused");
+            }
+            auto source = std::make_unique<PipeDeviceChanges>();
+            changes = source.get();
+            return source;
+        },
+        .diagnostics = diagnostics,
+    });
+    dialog_->OnInitDialog();
+    dialog_->show();
+}
+
+DialogHarness::~DialogHarness() {
+    dialog_.reset();
+}
+
+void DialogHarness::Plug() {
+    drives.Attach();
+    changes->Notify();
+}
+
+void DialogHarness::Unplug() {
+    drives.Detach();
+    changes->Notify();
+}
+
+void DialogHarness::UnplugQuietly() {
+    drives.Detach();
+}
+
+void DialogHarness::Send(int command, std::intptr_t lParam) {
+    dialog_->WindowProc(MessageRegistry::Process().Register(kMsgToDisplay),
+                        static_cast<std::uintptr_t>(command), lParam);
+}
+
+QStringList DialogHarness::LogLines() {
+    QStringList lines;
+    auto* list = Control<QListWidget>(ids::kLogList);
+    for (int i = 0; i < list->count(); ++i) {
+        lines << list->item(i)->text();
+    }
+    return lines;
+}
+
+QImage DialogHarness::BarImage() {
+    return Control<GradientProgressBar>(ids::kProgressBar)
+        ->grab()
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+bool DialogHarness::ShowsIcon(int icon) {
+    const QPixmap shown = Control<QLabel>(ids::kStatusIcon)->pixmap();
+    return !shown.isNull() && shown.toImage() == AppIcons::Pixmap(icon).toImage();
+}
+
+void DialogHarness::ChooseFile(std::optional<QString> answer) {
+    prompts.fileAnswers.push_back(std::move(answer));
+    dialog_->OnCommand(ids::kSelectFileButton);
+}
+
+std::optional<QRgb> UniformColour(const QImage& image, const QRect& area) {
+    const QRgb first = image.pixel(area.topLeft());
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.pixel(x, y) != first) {
+                return std::nullopt;
+            }
+        }
+    }
+    return first;
+}
+
+QRgb FromColorRef(std::uint32_t colour) {
+    return qRgb(static_cast<int>(colour & 0xFF), static_cast<int>(colour >> 8 & 0xFF),
+                static_cast<int>(colour >> 16 & 0xFF));
+}
+
+}  // namespace tarnwick::testing

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "app/ProgrammerDialog.h"
+#include "app/UserPrompts.h"
+#include "emulator/EmulatedDrives.h"
+#include "link/DeviceChangeSource.h"
+
+namespace tarnwick::testing {
+
+// Answers every prompt at once and remembers what was asked.
+class FakePrompts final : public UserPrompts {
+  public:
+    void ShowMessage(const QString& text) override;
+    std::optional<QString> ChooseFileToOpen(const QString& filter) override;
+    int RunModal(QDialog& dialog) override;
+    QAction* ChooseFromMenu(QMenu& menu, const QPoint& globalPos) override;
+
+    QStringList messages;
+    QStringList filters;
+    std::deque<std::optional<QString>> fileAnswers;  // none left: cancelled
+    QStringList modalTitles;                         // of every dialog run modally
+    QStringList modalTexts;                          // every label text of those dialogs
+    QStringList menuItems;                           // of the last menu popped up
+    QString menuChoice;                              // the item to choose; empty: none
+};
+
+// Device changes through a pipe, so a test plays the kernel's hot-plug notifications and the
+// dialog receives them through its socket notifier as it would from udev.
+class PipeDeviceChanges final : public DeviceChangeSource {
+  public:
+    PipeDeviceChanges();
+    ~PipeDeviceChanges() override;
+    int PollFd() const override { return fds[0]; }
+    std::size_t Dispatch(const DeviceChangeHandler& onChange) override;
+    void Notify();
+
+  private:
+    int fds[2] = {-1, -1};
+};
+
+// The main dialog against the emulated programmer (drive 3), every prompt answered by a fake.
+class DialogHarness {
+  public:
+    struct Options {
+        bool attached = true;
+        bool notificationsFail = false;
+        FaultPlan faults{};
+    };
+
+    DialogHarness();
+    explicit DialogHarness(Options options);
+    ~DialogHarness();
+
+    ProgrammerDialog& dialog() { return *dialog_; }
+    EmulatedProgrammer& programmer() { return *programmer_; }
+
+    template <typename T>
+    T* Control(int id) {
+        return dialog_->Controls().Get<T>(id);
+    }
+
+    // Plugging and unplugging as the kernel reports it.
+    void Plug();
+    void Unplug();
+    // Gone, with no notification sent.
+    void UnplugQuietly();
+
+    // A display message through the dialog's window procedure, as a sender on its thread.
+    void Send(int command, std::intptr_t lParam = 0);
+    QStringList LogLines();
+    QImage BarImage();
+    bool ShowsIcon(int icon);
+    // Runs the file selection with this answer.
+    void ChooseFile(std::optional<QString> answer);
+
+    ProgrammerLink link;
+    FirmwarePath firmwarePath;
+    ProgrammerFileInfo fileInfo;
+    FakePrompts prompts;
+    std::ostringstream diagnostics;
+    PipeDeviceChanges* changes = nullptr;  // owned by the dialog
+
+  private:
+    std::shared_ptr<EmulatedProgrammer> programmer_;
+    EmulatedDrives drives;
+    std::unique_ptr<ProgrammerDialog> dialog_;
+};
+
+// The colour of every pixel in the area, or nothing when they differ.
+std::optional<QRgb> UniformColour(const QImage& image, const QRect& area);
+QRgb FromColorRef(std::uint32_t colour);
+
+}  // namespace tarnwick::testing

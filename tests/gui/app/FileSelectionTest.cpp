@@ -1,0 +1,157 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "AppHarness.h"
+#include "TempFile.h"
+#include "app/AppTexts.h"
+#include "jobs/JobTexts.h"
+
+using namespace tarnwick;
+using namespace tarnwick::testing;
+
+namespace {
+
+// Another holder of the file for as long as the object lives.
+class LockHolder {
+  public:
+    enum Kind { Flock, RecordLock };
+    LockHolder(const std::string& path, Kind kind) : fd(open(path.c_str(), O_RDWR)) {
+        if (kind == Flock) {
+            ok = flock(fd, LOCK_EX | LOCK_NB) == 0;
+        } else {
+            struct flock lock {};
+            lock.l_type = F_RDLCK;
+            lock.l_whence = SEEK_SET;
+            lock.l_start = 10;
+            lock.l_len = 1;
+            ok = fcntl(fd, F_OFD_SETLK, &lock) == 0;
+        }
+    }
+    ~LockHolder() { close(fd); }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+    bool ok = false;
+
+  private:
+    int fd;
+};
+
+QString Q(const std::string& path) {
+    return QString::fromStdString(path);
+}
+
+}  // namespace
+
+class FileSelectionTest : public QObject {
+    Q_OBJECT
+
+    const QString openFailed = QString::fromUtf8(texts::kOpenFileFailed);
+
+    QString PathShown(DialogHarness& h) { return h.Control<QLineEdit>(ids::kPathEdit)->text(); }
+    QString LengthShown(DialogHarness& h) { return h.Control<QLineEdit>(ids::kLengthEdit)->text(); }
+
+  private slots:
+    void aChosenFileIsShownWithItsLength_data() {
+        QTest::addColumn<int>("size");
+        QTest::newRow("1000 bytes") << 1000;
+        QTest::newRow("empty file") << 0;
+    }
+    void aChosenFileIsShownWithItsLength() {
+        QFETCH(int, size);
+        const TempFile file(PatternBytes(static_cast<std::size_t>(size)), "固件 1.bin");
+        DialogHarness harness;
+        harness.ChooseFile(Q(file.Path()));
+        QCOMPARE(harness.prompts.filters, QStringList{"Bin 文件 Files (*.bin)"});
+        QVERIFY(harness.prompts.messages.isEmpty());
+        QCOMPARE(harness.firmwarePath.Get(), file.Path());
+        QCOMPARE(PathShown(harness), Q(file.Path()));
+        QCOMPARE(LengthShown(harness), QString::number(size));
+        QCOMPARE(harness.dialog().Data().fileLength, size);
+    }
+
+    void cancellingChangesNothing() {
+        const TempFile file(PatternBytes(700));
+        DialogHarness harness;
+        harness.ChooseFile(Q(file.Path()));
+        harness.ChooseFile(std::nullopt);
+        QCOMPARE(harness.prompts.filters.size(), 2);
+        QVERIFY(harness.prompts.messages.isEmpty());
+        QCOMPARE(harness.firmwarePath.Get(), file.Path());
+        QCOMPARE(harness.dialog().Data().pathText, Q(file.Path()));
+        QCOMPARE(PathShown(harness), Q(file.Path()));
+        QCOMPARE(LengthShown(harness), QStringLiteral("700"));
+    }
+
+    void aFileThatCannotBeTakenFailsAndKeepsTheEarlierDisplay_data() {
+        QTest::addColumn<QString>("why");
+        QTest::newRow("locked by another holder (flock)") << "flock";
+        QTest::newRow("record-locked by another holder") << "record";
+        QTest::newRow("gone") << "missing";
+        QTest::newRow("a directory") << "directory";
+    }
+    void aFileThatCannotBeTakenFailsAndKeepsTheEarlierDisplay() {
+        QFETCH(QString, why);
+        const TempFile good(PatternBytes(1000), "good.bin");
+        const TempFile bad(PatternBytes(2000), "bad.bin");
+        std::optional<LockHolder> holder;
+        std::string badPath = bad.Path();
+        if (why == "flock") {
+            holder.emplace(bad.Path(), LockHolder::Flock);
+        } else if (why == "record") {
+            holder.emplace(bad.Path(), LockHolder::RecordLock);
+        } else if (why == "missing") {
+            badPath = bad.Dir() + "/vanished.bin";
+        } else {
+            badPath = bad.Dir();
+        }
+        QVERIFY(!holder || holder->ok);
+
+        DialogHarness harness;
+        harness.ChooseFile(Q(good.Path()));
+        harness.ChooseFile(Q(badPath));
+        QCOMPARE(harness.prompts.messages, QStringList{openFailed});
+        QCOMPARE(harness.firmwarePath.Get(), std::string());
+        QCOMPARE(harness.dialog().Data().pathText, Q(badPath));  // the failed one is kept
+        QCOMPARE(PathShown(harness), Q(good.Path()));            // the display is not
+        QCOMPARE(LengthShown(harness), QStringLiteral("1000"));
+        QCOMPARE(harness.dialog().Data().fileLength, 1000);
+    }
+
+    void theLockIsOnlyHeldWhileTheFileIsLookedAt() {
+        const TempFile file(PatternBytes(10));
+        DialogHarness harness;
+        harness.ChooseFile(Q(file.Path()));
+        LockHolder after(file.Path(), LockHolder::Flock);
+        QVERIFY(after.ok);
+    }
+
+    void afterAFailedSelectionTheJobAsksForAFile() {
+        const TempFile good(PatternBytes(1000), "good.bin");
+        DialogHarness harness;
+        harness.ChooseFile(Q(good.Path()));
+        harness.ChooseFile(Q(good.Dir() + "/vanished.bin"));
+        QTest::mouseClick(harness.Control<QPushButton>(ids::kUpdateButton), Qt::LeftButton);
+        QTRY_COMPARE(harness.prompts.messages,
+                     (QStringList{openFailed, QString::fromUtf8(texts::kChooseFile)}));
+        QTRY_VERIFY(!harness.dialog().Jobs().Busy());
+        QCOMPARE(harness.dialog().Jobs().LastResult()->ending, ProgramEnding::NoFile);
+        QCOMPARE(harness.programmer().Log().size(), std::size_t{0});  // nothing was written
+    }
+
+    void typingAPathDoesNotChangeTheFileTheJobWrites() {
+        const TempFile file(PatternBytes(10));
+        DialogHarness harness;
+        harness.ChooseFile(Q(file.Path()));
+        harness.Control<QLineEdit>(ids::kPathEdit)->setText(QStringLiteral("/etc/passwd"));
+        QVERIFY(harness.dialog().UpdateData(true));
+        QCOMPARE(harness.firmwarePath.Get(), file.Path());
+    }
+};
+
+QTEST_MAIN(FileSelectionTest)
+#include "FileSelectionTest.moc"

@@ -1,0 +1,145 @@
+#include <QGroupBox>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
+
+#include "AppHarness.h"
+#include "TempFile.h"
+#include "app/AppTexts.h"
+#include "jobs/JobTexts.h"
+#include "link/CommandBlock.h"
+#include "widgets/GradientProgressBar.h"
+
+using namespace tarnwick;
+using namespace tarnwick::testing;
+
+namespace {
+
+constexpr QRgb kGreen = qRgb(0, 255, 1);
+constexpr QRgb kRed = qRgb(255, 0, 1);
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The bar outside the percentage caption in its middle: its left and right quarters.
+void CheckSolidBar(DialogHarness& harness, QRgb colour) {
+    auto* bar = harness.Control<GradientProgressBar>(ids::kProgressBar);
+    QCOMPARE(bar->position(), 100);
+    const QImage image = harness.BarImage();
+    const int quarter = image.width() / 4;
+    QCOMPARE(UniformColour(image, QRect(0, 0, quarter, image.height())),
+             std::optional<QRgb>(colour));
+    QCOMPARE(UniformColour(image, QRect(image.width() - quarter, 0, quarter, image.height())),
+             std::optional<QRgb>(colour));
+}
+
+std::size_t Erases(EmulatedProgrammer& programmer) {
+    const auto log = programmer.Log();
+    return static_cast<std::size_t>(std::count_if(
+        log.begin(), log.end(), [](const auto& c) { return c.op == 0xFB && c.sub == 0; }));
+}
+
+}  // namespace
+
+class ProgrammingJobTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void theUpdateButtonWritesTheFileAndEndsInSolidGreen() {
+        const auto bytes = PatternBytes(200 * 1024 + 100);
+        const TempFile file(bytes, "firmware.bin");
+        DialogHarness harness;
+        harness.ChooseFile(Q(file.Path()));
+        auto* button = harness.Control<QPushButton>(ids::kUpdateButton);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(harness.dialog().Jobs().Busy());
+        QTRY_VERIFY(!harness.dialog().Jobs().Busy());
+
+        QCOMPARE(harness.dialog().Jobs().LastResult()->ending, ProgramEnding::Success);
+        QCOMPARE(harness.LogLines(),
+                 (QStringList{texts::kErasing, texts::kWriting, texts::kWriteDone}));
+        CheckSolidBar(harness, kGreen);
+        QVERIFY(button->isEnabled());
+        QCOMPARE(harness.dialog().Controls().Text(ids::kInfoGroup),
+                 QString::fromUtf8(texts::kFileProgrammed));
+        QCOMPARE(harness.programmer().FlashBytes(0, static_cast<std::uint32_t>(bytes.size())),
+                 bytes);
+        QCOMPARE(Erases(harness.programmer()), std::size_t{4});
+        QVERIFY(harness.prompts.messages.isEmpty());
+
+        // The picture for the README, when asked for (run under Xvfb for a real window).
+        const QString screenshot = qEnvironmentVariable("TARNWICK_SCREENSHOT");
+        if (!screenshot.isEmpty()) {
+            QVERIFY(harness.dialog().grab().save(screenshot));
+        }
+    }
+
+    void aWriteErrorEndsInSolidRed() {
+        FaultPlan faults;
+        faults.failPage.insert(0x400);
+        const TempFile file(PatternBytes(5000));
+        DialogHarness harness({.faults = faults});
+        harness.ChooseFile(Q(file.Path()));
+        QTest::mouseClick(harness.Control<QPushButton>(ids::kUpdateButton), Qt::LeftButton);
+        QTRY_VERIFY(!harness.dialog().Jobs().Busy());
+
+        QCOMPARE(harness.dialog().Jobs().LastResult()->ending, ProgramEnding::WriteFailed);
+        QCOMPARE(harness.LogLines(), (QStringList{texts::kErasing, texts::kWriting,
+                                                  texts::kWriteError, texts::kWriteDone}));
+        CheckSolidBar(harness, kRed);
+        QVERIFY(harness.Control<QPushButton>(ids::kUpdateButton)->isEnabled());
+    }
+
+    void aPressWhileTheWorkerWaitsIsIgnoredAndPluggingInWakesIt() {
+        const auto bytes = PatternBytes(70000);
+        const TempFile file(bytes);
+        DialogHarness harness({.attached = false});
+        harness.ChooseFile(Q(file.Path()));
+        // The button is disabled without a programmer; the command still reaches the table.
+        harness.dialog().OnCommand(ids::kUpdateButton);
+        QVERIFY(harness.dialog().Jobs().Busy());
+        harness.dialog().OnCommand(ids::kUpdateButton);
+        QVERIFY(harness.dialog().Jobs().Busy());
+
+        harness.Plug();
+        QTRY_VERIFY(!harness.dialog().Jobs().Busy());
+        // Success, not "not answering": the job waited for the programmer instead of starting.
+        QCOMPARE(harness.dialog().Jobs().LastResult()->ending, ProgramEnding::Success);
+        CheckSolidBar(harness, kGreen);
+        QCOMPARE(Erases(harness.programmer()), std::size_t{2});  // one job, not two
+        QCOMPARE(harness.programmer().FlashBytes(0, 70000), bytes);
+    }
+
+    void closingDuringAJobEndsItWithoutHanging() {
+        FaultPlan faults;
+        faults.latency = std::chrono::microseconds(200);
+        const TempFile file(PatternBytes(1u << 20));
+        DialogHarness harness({.faults = faults});
+        harness.ChooseFile(Q(file.Path()));
+        harness.dialog().OnCommand(ids::kUpdateButton);
+        auto* bar = harness.Control<GradientProgressBar>(ids::kProgressBar);
+        QTRY_VERIFY(bar->position() > 0);
+        // The worker now mostly sleeps in a send to this thread, which is not looking at its
+        // events while it closes the dialog.
+        QVERIFY(harness.dialog().close());
+        QVERIFY(!harness.dialog().Jobs().Busy());
+        QCOMPARE(harness.dialog().Jobs().LastResult()->ending, ProgramEnding::Cancelled);
+        QVERIFY(!harness.dialog().isVisible());
+    }
+
+    void closingWhileTheWorkerWaitsForAProgrammerEndsIt() {
+        const TempFile file(PatternBytes(1000));
+        DialogHarness harness({.attached = false});
+        harness.ChooseFile(Q(file.Path()));
+        harness.dialog().OnCommand(ids::kUpdateButton);
+        QVERIFY(harness.dialog().Jobs().Busy());
+        QVERIFY(harness.dialog().close());
+        QVERIFY(!harness.dialog().Jobs().Busy());
+        QCOMPARE(harness.dialog().Jobs().LastResult()->ending, ProgramEnding::Cancelled);
+        QCOMPARE(harness.programmer().Log().size(), std::size_t{0});
+    }
+};
+
+QTEST_MAIN(ProgrammingJobTest)
+#include "ProgrammingJobTest.moc"

@@ -1,0 +1,183 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <optional>
+
+#include "app/AppTexts.h"
+#include "app/StartOptions.h"
+#include "platform/linux/SessionLock.h"
+
+using namespace tarnwick;
+
+namespace {
+
+// The process holding an flock on the file, from the kernel's lock table; 0 for none. Looking
+// there, rather than trying the lock, cannot steal it from a copy that is just starting.
+qint64 FlockHolder(const QString& path) {
+    struct stat st {};
+    if (stat(QFile::encodeName(path).constData(), &st) != 0) {
+        return 0;
+    }
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    const QByteArray inode = ":" + QByteArray::number(static_cast<qulonglong>(st.st_ino));
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        // "1: FLOCK ADVISORY WRITE 4711 fe:00:1234 0 EOF"
+        if (fields.size() >= 6 && fields[1] == "FLOCK" && fields[5].endsWith(inode)) {
+            return fields[4].toLongLong();
+        }
+    }
+    return 0;
+}
+
+class Tarnwick {
+  public:
+    explicit Tarnwick(const QString& runtimeDir) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(TARNWICK_BINARY), {QStringLiteral("--emulate")});
+    }
+    ~Tarnwick() { Kill(); }
+    Tarnwick(const Tarnwick&) = delete;
+    Tarnwick& operator=(const Tarnwick&) = delete;
+
+    qint64 Pid() const { return process.processId(); }
+    QString Errors() {
+        errors += process.readAllStandardError();
+        return QString::fromUtf8(errors);
+    }
+    void Kill() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+    bool Running() const { return process.state() == QProcess::Running; }
+
+  private:
+    QProcess process;
+    QByteArray errors;
+};
+
+}  // namespace
+
+class SingleInstanceTest : public QObject {
+    Q_OBJECT
+
+    const QString alreadyRunning = QString::fromUtf8(texts::kAlreadyRunning);
+
+  private slots:
+    void theLockIsExclusiveAndVanishesWithItsHolder() {
+        QTemporaryDir dir;
+        auto first = std::make_optional(SessionLock::Acquire("name", dir.path().toStdString()));
+        QCOMPARE(first->state(), SessionLock::State::Held);
+        QCOMPARE(QString::fromStdString(first->Path()), dir.path() + "/name");
+        // Moving keeps it held: the moved-from object must not let go of it.
+        SessionLock moved = std::move(*first);
+        first.reset();
+        QCOMPARE(SessionLock::Acquire("name", dir.path().toStdString()).state(),
+                 SessionLock::State::HeldElsewhere);
+        QCOMPARE(SessionLock::Acquire("other", dir.path().toStdString()).state(),
+                 SessionLock::State::Held);
+        { const SessionLock gone = std::move(moved); }
+        QCOMPARE(SessionLock::Acquire("name", dir.path().toStdString()).state(),
+                 SessionLock::State::Held);
+    }
+
+    void withoutARuntimeDirectoryAPrivateOneIsUsed() {
+        QTemporaryDir tmp;
+        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+        const QByteArray savedTmp = qgetenv("TMPDIR");
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+        const std::string expected =
+            tmp.path().toStdString() + "/tarnwick-" + std::to_string(getuid());
+
+        QCOMPARE(SessionLock::DefaultDirectory(), expected);
+        struct stat st {};
+        QCOMPARE(stat(expected.c_str(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, 0700u);
+        QCOMPARE(SessionLock::Acquire("name").state(), SessionLock::State::Held);
+
+        // A directory others may write into is no place for the lock.
+        chmod(expected.c_str(), 0777);
+        std::string error;
+        QCOMPARE(SessionLock::DefaultDirectory(&error), std::string());
+        QVERIFY(!error.empty());
+        QCOMPARE(SessionLock::Acquire("name").state(), SessionLock::State::Unavailable);
+
+        qputenv("XDG_RUNTIME_DIR", savedRuntime);
+        qputenv("TMPDIR", savedTmp);
+        if (savedTmp.isEmpty()) {
+            qunsetenv("TMPDIR");
+        }
+    }
+
+    void aLockThatCannotBeCreatedSaysWhy() {
+        const SessionLock lock = SessionLock::Acquire("name", "/nonexistent/dir");
+        QCOMPARE(lock.state(), SessionLock::State::Unavailable);
+        QVERIFY(QString::fromStdString(lock.Error()).contains("No such file"));
+    }
+
+    void aSecondStartIsRefusedAndANewOneSucceedsOnceTheFirstEnds() {
+        QTemporaryDir runtime;
+        const QString lockFile = runtime.path() + "/" + texts::kInstanceLockName;
+
+        Tarnwick first(runtime.path());
+        QTRY_COMPARE_WITH_TIMEOUT(FlockHolder(lockFile), first.Pid(), 30000);
+
+        Tarnwick second(runtime.path());
+        QTRY_VERIFY_WITH_TIMEOUT(second.Errors().contains(alreadyRunning), 30000);
+        QCOMPARE(FlockHolder(lockFile), first.Pid());  // the first goes on undisturbed
+        QVERIFY(first.Running());
+        second.Kill();  // it waits for OK on its notice; nobody is there to press it
+
+        first.Kill();  // the hardest way to end: the lock must still go
+        QTRY_COMPARE(FlockHolder(lockFile), qint64{0});
+
+        Tarnwick third(runtime.path());
+        QTRY_COMPARE_WITH_TIMEOUT(FlockHolder(lockFile), third.Pid(), 30000);
+        QVERIFY(!third.Errors().contains(alreadyRunning));
+    }
+
+    void theCommandLineTakesOnlyEmulate_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<bool>("emulate");
+        QTest::addColumn<QString>("flashFile");
+        QTest::newRow("nothing") << QStringList{} << true << false << "";
+        QTest::newRow("--emulate") << QStringList{"--emulate"} << true << true << "";
+        QTest::newRow("--emulate=FILE")
+            << QStringList{"--emulate=/tmp/f lash.img"} << true << true << "/tmp/f lash.img";
+        QTest::newRow("--emulate= without a name")
+            << QStringList{"--emulate="} << false << true << "";
+        QTest::newRow("twice") << QStringList{"--emulate", "--emulate"} << false << true << "";
+        QTest::newRow("another option") << QStringList{"--verbose"} << false << false << "";
+        QTest::newRow("a file name") << QStringList{"fw.bin"} << false << false << "";
+        QTest::newRow("--emulate FILE") << QStringList{"--emulate", "f.img"} << false << true << "";
+    }
+    void theCommandLineTakesOnlyEmulate() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, valid);
+        QFETCH(bool, emulate);
+        QFETCH(QString, flashFile);
+        const StartOptions options = StartOptions::Parse(QStringList{"tarnwick"} + arguments);
+        QCOMPARE(options.error.isEmpty(), valid);
+        if (valid) {
+            QCOMPARE(options.emulate, emulate);
+            QCOMPARE(options.flashFile, flashFile);
+        }
+    }
+};
+
+QTEST_MAIN(SingleInstanceTest)
+#include "SingleInstanceTest.moc"
