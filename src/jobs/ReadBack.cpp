@@ -2,67 +2,83 @@
 
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-
-#include "link/CCodeProgram.h"
 
 namespace tarnwick {
 
-namespace {
+FlashReadBack::~FlashReadBack() {
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+}
 
-ReadBackResult Abandon(std::FILE* file, const std::string& path, ReadBackEnding ending,
-                       std::string detail) {
+ReadBackResult FlashReadBack::Abandon(ReadBackEnding ending, std::string detail) {
     std::fclose(file);
+    file = nullptr;
     std::remove(path.c_str());
     return {ending, std::move(detail), 0};
 }
 
-}  // namespace
-
-ReadBackResult ReadFlashToFile(std::shared_ptr<PassThrough> device, const std::string& path,
-                               std::int64_t length, ProgressObserver* progress,
-                               std::stop_token stop) {
-    CCodeProgram program;
+ReadBackResult FlashReadBack::Open(std::shared_ptr<PassThrough> device,
+                                   const std::string& outputPath) {
     program.SetDevice(std::move(device));
     std::int32_t linkStatus = 0;
     if (!program.GetLinkStatus(linkStatus)) {
         return {ReadBackEnding::NotAnswering,
                 "link status query: " + program.LastFault().Describe(), 0};
     }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    file = std::fopen(outputPath.c_str(), "wb");
     if (file == nullptr) {
-        return {ReadBackEnding::OpenFailed, path + ": " + std::strerror(errno), 0};
+        return {ReadBackEnding::OpenFailed, outputPath + ": " + std::strerror(errno), 0};
     }
+    path = outputPath;
+    return {ReadBackEnding::Success, {}, 0};
+}
 
+ReadBackResult FlashReadBack::ReadPages(std::int64_t length, ProgressObserver* progress,
+                                        std::stop_token stop) {
+    if (file == nullptr) {
+        return {ReadBackEnding::OpenFailed, "read-back without an output file", 0};
+    }
     const std::int64_t pages = length / kPageSize;
     const auto total = static_cast<std::uint64_t>(pages > 0 ? pages * kPageSize : 0);
     std::array<std::uint8_t, kPageSize> page{};
     for (std::int64_t i = 0; i < pages; ++i) {
         if (stop.stop_requested()) {
-            return Abandon(file, path, ReadBackEnding::Cancelled, "read-back stopped");
+            return Abandon(ReadBackEnding::Cancelled, "read-back stopped");
         }
         const std::int64_t address = i * kPageSize;
         if (!program.ReadFlash(static_cast<std::int32_t>(address), page.data(), kPageSize)) {
             char where[48];
             std::snprintf(where, sizeof where,
                           "page read at 0x%06llx: ", static_cast<unsigned long long>(address));
-            return Abandon(file, path, ReadBackEnding::ReadFailed,
-                           where + program.LastFault().Describe());
+            return Abandon(ReadBackEnding::ReadFailed, where + program.LastFault().Describe());
         }
         if (std::fwrite(page.data(), 1, page.size(), file) != page.size()) {
-            return Abandon(file, path, ReadBackEnding::ReadFailed,
-                           path + ": " + std::strerror(errno));
+            return Abandon(ReadBackEnding::ReadFailed, path + ": " + std::strerror(errno));
         }
         if (progress != nullptr) {
             progress->PageConfirmed(static_cast<std::uint64_t>(address + kPageSize), total);
         }
     }
-    if (std::fclose(file) != 0) {
+    const int closed = std::fclose(file);
+    file = nullptr;
+    if (closed != 0) {
         std::remove(path.c_str());
         return {ReadBackEnding::ReadFailed, path + ": " + std::strerror(errno), 0};
     }
     return {ReadBackEnding::Success, {}, total};
+}
+
+ReadBackResult ReadFlashToFile(std::shared_ptr<PassThrough> device, const std::string& path,
+                               std::int64_t length, ProgressObserver* progress,
+                               std::stop_token stop) {
+    FlashReadBack readBack;
+    ReadBackResult opened = readBack.Open(std::move(device), path);
+    if (opened.ending != ReadBackEnding::Success) {
+        return opened;
+    }
+    return readBack.ReadPages(length, progress, stop);
 }
 
 const char* ReadBackMessage(ReadBackEnding ending) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <stop_token>
 #include <string>
 
 #include "jobs/ProgramJob.h"
+#include "link/CCodeProgram.h"
 #include "link/PassThrough.h"
 
 namespace tarnwick {
@@ -24,9 +26,33 @@ struct ReadBackResult {
     std::uint64_t bytesWritten = 0;
 };
 
-// Saves the flash from address 0 into `path`, in whole 512-byte pages: `length` / 512 of them
+// Saves the flash from address 0 into a file, in whole 512-byte pages: `length` / 512 of them
 // (a partial last page is dropped; below 512 the file stays empty). Never leaves a file that
-// looks complete but holds bytes the programmer did not send. Blocks for the whole read-back.
+// looks complete but holds bytes the programmer did not send.
+// In two steps, so a caller can settle the length between them: Open asks the programmer and
+// creates the file (quick), ReadPages reads (long; may run on another thread than Open).
+class FlashReadBack {
+  public:
+    FlashReadBack() = default;
+    FlashReadBack(const FlashReadBack&) = delete;
+    FlashReadBack& operator=(const FlashReadBack&) = delete;
+    ~FlashReadBack();
+
+    // The link query first: a programmer that does not answer gets no file created.
+    ReadBackResult Open(std::shared_ptr<PassThrough> device, const std::string& path);
+    // Only after a successful Open.
+    ReadBackResult ReadPages(std::int64_t length, ProgressObserver* progress = nullptr,
+                             std::stop_token stop = {});
+
+  private:
+    ReadBackResult Abandon(ReadBackEnding ending, std::string detail);
+
+    CCodeProgram program;
+    std::FILE* file = nullptr;
+    std::string path;
+};
+
+// Both steps at once.
 ReadBackResult ReadFlashToFile(std::shared_ptr<PassThrough> device, const std::string& path,
                                std::int64_t length, ProgressObserver* progress = nullptr,
                                std::stop_token stop = {});
