@@ -1,5 +1,6 @@
 #include "emulator/EmulatedDrives.h"
 
+#include <cerrno>
 #include <utility>
 
 namespace tarnwick {
@@ -9,14 +10,25 @@ namespace {
 // One open handle on the emulated programmer; the programmer outlives every handle.
 class EmulatedHandle : public PassThrough {
   public:
-    explicit EmulatedHandle(std::shared_ptr<EmulatedProgrammer> target)
-        : programmer(std::move(target)) {}
+    EmulatedHandle(std::shared_ptr<EmulatedProgrammer> target,
+                   std::shared_ptr<std::atomic<std::uint64_t>> cycle)
+        : programmer(std::move(target)), plugCycle(std::move(cycle)), openedIn(plugCycle->load()) {}
     bool Exchange(const PassThroughRequest& request, TransferFault* fault) override {
+        if (plugCycle->load() != openedIn) {
+            if (fault != nullptr) {
+                *fault = {};
+                fault->sysErrno = ENODEV;
+                fault->what = "emulated programmer: device gone (ENODEV)";
+            }
+            return false;
+        }
         return programmer->Exchange(request, fault);
     }
 
   private:
     std::shared_ptr<EmulatedProgrammer> programmer;
+    std::shared_ptr<std::atomic<std::uint64_t>> plugCycle;
+    std::uint64_t openedIn;
 };
 
 }  // namespace
@@ -31,7 +43,7 @@ OpenedDrive EmulatedDrives::Open(std::int8_t drive) {
         opened.error = DriveName(drive) + ": no such device";
         return opened;
     }
-    opened.device = std::make_unique<EmulatedHandle>(programmer);
+    opened.device = std::make_unique<EmulatedHandle>(programmer, plugCycle);
     opened.identity = StorageIdentity{true, std::string("VORTAN  ")};
     return opened;
 }
@@ -47,6 +59,7 @@ void EmulatedDrives::Attach() {
 
 void EmulatedDrives::Detach() {
     attached.store(false);
+    plugCycle->fetch_add(1);
     programmer->SetPresent(false);
 }
 

@@ -10,7 +10,8 @@ namespace tarnwick {
 
 // A machine whose only drive is the emulated programmer, plugged in as drive 3 (a number a
 // real search reaches like any other). Attach and Detach play plugging and unplugging: a
-// detached programmer is gone for every handle opened on it, as a real one is.
+// detached programmer is gone for every handle opened on it, and stays gone for those handles
+// when it is plugged in again, as a real one is.
 // Open is called on the display's thread; Attach/Detach from any thread.
 class EmulatedDrives : public DriveProvider {
   public:
@@ -29,6 +30,9 @@ class EmulatedDrives : public DriveProvider {
   private:
     std::shared_ptr<EmulatedProgrammer> programmer;
     std::atomic<bool> attached{true};
+    // Bumped on every unplug; a handle works only in the plug cycle it was opened in.
+    std::shared_ptr<std::atomic<std::uint64_t>> plugCycle =
+        std::make_shared<std::atomic<std::uint64_t>>(0);
 };
 
 }  // namespace tarnwick
