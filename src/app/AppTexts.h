@@ -15,6 +15,9 @@ inline constexpr const char* kOpenFileFailed = "打开文件失败";
 inline constexpr const char* kEnterInteger = "请输入一个整数。";
 inline constexpr const char* kBinFilter = "Bin 文件 Files (*.bin)";
 inline constexpr const char* kOpenTitle = "打开";
+inline constexpr const char* kSaveTitle = "另存为";
+// The read-back's save dialog: .bin files, or any file ("*.*" would hide names without a dot).
+inline constexpr const char* kReadBackFilter = "BIN 文件 Files (*.bin);;All Files (*)";
 
 // Captions of the (hidden) group box 1013.
 inline constexpr const char* kProgrammerFileInfo = "烧写器文件信息";

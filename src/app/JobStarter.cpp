@@ -4,6 +4,12 @@
 
 namespace tarnwick {
 
+namespace {
+
+constexpr const char* kProgrammingJob = "the programming job";
+
+}  // namespace
+
 JobStarter::JobStarter(ProgrammerLink& programmerLink, const FirmwarePath& path,
                        DisplaySink& displaySink, MessageBoxSink& noticeSink,
                        std::ostream& diagnosticStream)
@@ -14,7 +20,7 @@ JobStarter::JobStarter(ProgrammerLink& programmerLink, const FirmwarePath& path,
       diagnostics(diagnosticStream) {}
 
 bool JobStarter::Start() {
-    return runner.TryStart([this](std::stop_token stop) {
+    return Launch(kProgrammingJob, [this](std::stop_token stop) {
         ProgramJob job(link, firmwarePath, display, notices, diagnostics);
         ProgramResult result = job.ProgramThreadProc(stop);
         if (result.ending != ProgramEnding::Success && !result.detail.empty()) {
@@ -26,9 +32,30 @@ bool JobStarter::Start() {
     });
 }
 
+bool JobStarter::StartService(const char* name, std::function<void(std::stop_token)> service) {
+    return Launch(name, std::move(service));
+}
+
+bool JobStarter::MayStart(const char* name) const {
+    if (!runner.Busy()) {
+        return true;
+    }
+    std::cerr << "tarnwick: " << name << " is refused: " << running
+              << " waits or runs, and only one job may drive the programmer at a time\n";
+    return false;
+}
+
 std::optional<ProgramResult> JobStarter::LastResult() const {
     std::lock_guard lock(resultMutex);
     return lastResult;
+}
+
+bool JobStarter::Launch(const char* name, std::function<void(std::stop_token)> job) {
+    if (!MayStart(name) || !runner.TryStart(std::move(job))) {
+        return false;
+    }
+    running = name;
+    return true;
 }
 
 }  // namespace tarnwick

@@ -80,6 +80,8 @@ int ProgrammerApp::InitInstance(const QStringList& arguments) {
     ProgrammerLink link;
     FirmwarePath firmwarePath;
     ProgrammerFileInfo fileInfo;
+    ImageList images;
+    Scrambler scrambler;
     {
         ProgrammerDialog dialog(DialogServices{
             .link = link,
@@ -88,6 +90,8 @@ int ProgrammerApp::InitInstance(const QStringList& arguments) {
             .fileInfo = fileInfo,
             .prompts = prompts,
             .messages = MessageRegistry::Process(),
+            .images = images,
+            .scrambler = scrambler,
             .openDeviceChanges = [] { return std::make_unique<UdevMonitor>(); },
             .diagnostics = std::cout,
         });

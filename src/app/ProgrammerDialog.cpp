@@ -12,16 +12,29 @@
 #include <QSocketNotifier>
 #include <exception>
 #include <iostream>
+#include <memory>
 
 #include "app/AboutBox.h"
 #include "app/AppIcons.h"
 #include "app/AppTexts.h"
 #include "app/DataExchange.h"
 #include "app/DialogLayout.h"
+#include "app/ExitCleanup.h"
+#include "app/UpdateToolPrompts.h"
 #include "app/WindowMessages.h"
+#include "jobs/ReadBack.h"
+#include "jobs/TransferTest.h"
+#include "service/UpdateTool.h"
 #include "widgets/GradientProgressBar.h"
 
 namespace tarnwick {
+
+namespace {
+
+constexpr const char* kReadBackJob = "the flash read-back";
+constexpr const char* kTransferTestJob = "the transfer test";
+
+}  // namespace
 
 ProgrammerDialog::ProgrammerDialog(DialogServices dialogServices, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -180,7 +193,7 @@ bool ProgrammerDialog::UpdateData(bool saveAndValidate) {
 
 void ProgrammerDialog::OnUpdateFile() {
     // One job drives the programmer at a time; a press while one waits or runs is ignored.
-    if (jobs.Busy()) {
+    if (!jobs.MayStart("the programming job")) {
         return;
     }
     controls.SetText(ids::kInfoGroup, QString::fromUtf8(texts::kFileProgrammed));
@@ -200,19 +213,78 @@ void ProgrammerDialog::OnOK() {
 }
 
 void ProgrammerDialog::OnReadFile() {
-    // The flash read-back comes here.
+    // Refused before the person names a file that would then not be written.
+    if (!jobs.MayStart(kReadBackJob)) {
+        return;
+    }
+    const auto chosen =
+        services.prompts.ChooseFileToSave(QString::fromUtf8(texts::kReadBackFilter));
+    if (!chosen) {
+        return;
+    }
+    auto readBack = std::make_shared<FlashReadBack>();
+    const ReadBackResult opened =
+        readBack->Open(services.link.Device(), QFile::encodeName(*chosen).toStdString());
+    if (opened.ending != ReadBackEnding::Success) {
+        // A file that cannot be made is told; no programmer, or one that did not answer, is
+        // not (and no file was made for it).
+        std::cerr << "tarnwick: flash read-back: " << opened.detail << '\n';
+        if (const char* message = ReadBackMessage(opened.ending)) {
+            services.prompts.ShowMessage(QString::fromUtf8(message));
+        }
+        return;
+    }
+    UpdateData(true);  // a length that is no integer has been told; the last one stands
+    const std::int64_t length = data.fileLength;
+    MessageBoxSink& notices = channel;
+    const bool started =
+        jobs.StartService(kReadBackJob, [readBack, length, &notices](std::stop_token stop) {
+            const ReadBackResult result = readBack->ReadPages(length, nullptr, stop);
+            if (result.ending == ReadBackEnding::Success) {
+                return;
+            }
+            // A stop comes only with the application's exit and has no message; either way
+            // the partial file is gone.
+            std::cerr << "tarnwick: flash read-back: " << result.detail << '\n';
+            if (const char* message = ReadBackMessage(result.ending)) {
+                notices.ShowMessage(message);
+            }
+        });
+    if (!started) {
+        // Only this thread starts jobs, so this should not happen; if it does, the file made
+        // above must not stay behind empty, and a read stopped at once removes it.
+        std::stop_source stopped;
+        stopped.request_stop();
+        readBack->ReadPages(kPageSize, nullptr, stopped.get_token());
+    }
 }
 
 void ProgrammerDialog::OnTransferTest() {
-    // The transfer test comes here.
+    std::shared_ptr<PassThrough> device = services.link.Device();
+    if (!device) {
+        return;
+    }
+    DisplaySink& sink = channel;
+    const std::uint64_t bound = services.transferTestBound;
+    jobs.StartService(kTransferTestJob, [device = std::move(device), bound,
+                                         &sink](std::stop_token stop) {
+        const TransferTestResult result = TransferTest(sink).Run(device, bound, stop);
+        if (result.started) {
+            std::cerr << "tarnwick: transfer test: " << result.cycles << " cycles, "
+                      << result.statusErrors << " with a bad write status, " << result.compareErrors
+                      << " read back different" << (result.cancelled ? " (stopped)" : "") << '\n';
+        }
+    });
 }
 
 void ProgrammerDialog::OnUpdateTool() {
-    // The image list's registration comes here.
+    UpdateToolPrompts ui(services.prompts, data, [this] { UpdateData(false); });
+    RunUpdateTool(services.images, ui);
 }
 
 void ProgrammerDialog::OnScramblerSelfTest() {
-    // The scrambler self-test comes here.
+    // Its only lasting effect is where it leaves the application's scrambler.
+    services.scrambler.RunSelfTest();
 }
 
 void ProgrammerDialog::done(int code) {
@@ -238,7 +310,10 @@ void ProgrammerDialog::StopWorker() {
 }
 
 void ProgrammerDialog::DestroyWindow() {
-    // The exit clean-up (scratch file, copy of the chosen file below tempDirectory) comes here.
+    // The window is hidden already and the worker joined, so a read-back cannot still be
+    // writing a file that is copied here.
+    ExitCleanup::Run(tempDirectory, QFile::encodeName(data.pathText).toStdString(),
+                     services.fileInfo.version);
 }
 
 void ProgrammerDialog::keyPressEvent(QKeyEvent* event) {

@@ -29,7 +29,9 @@ class GradientProgressBar;
 
 // The main window. It holds the controls and routes what happens to the collaborators that do
 // the work: device changes to discovery, display messages to the display handler, the buttons
-// and commands to file selection, the job starter and the (later) service functions.
+// and commands to file selection, the job starter (the programming job and the read-back and
+// transfer test, one at a time on one worker), the image list, the scrambler and, at the end,
+// the exit clean-up.
 //
 // Everything here runs on the dialog's thread. Workers reach it only through Display() and
 // Notices(), which block until the dialog has handled what they sent, and which the dialog

@@ -26,6 +26,26 @@ std::optional<QString> QtUserPrompts::ChooseFileToOpen(const QString& filter) {
     return path;
 }
 
+std::optional<QString> QtUserPrompts::ChooseNameToOpen(const QString& filter) {
+    QFileDialog dialog(owner.data(), QString::fromUtf8(texts::kOpenTitle), QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);  // a name that does not exist is taken as well
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtUserPrompts::ChooseFileToSave(const QString& filter) {
+    // Qt's save dialog asks before it lets an existing file be chosen.
+    const QString path = QFileDialog::getSaveFileName(
+        owner.data(), QString::fromUtf8(texts::kSaveTitle), QString(), filter);
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    return path;
+}
+
 int QtUserPrompts::RunModal(QDialog& dialog) {
     return dialog.exec();
 }

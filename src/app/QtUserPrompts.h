@@ -15,6 +15,8 @@ class QtUserPrompts final : public UserPrompts {
 
     void ShowMessage(const QString& text) override;
     std::optional<QString> ChooseFileToOpen(const QString& filter) override;
+    std::optional<QString> ChooseNameToOpen(const QString& filter) override;
+    std::optional<QString> ChooseFileToSave(const QString& filter) override;
     int RunModal(QDialog& dialog) override;
     QAction* ChooseFromMenu(QMenu& menu, const QPoint& globalPos) override;
 

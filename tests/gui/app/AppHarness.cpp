@@ -1,10 +1,12 @@
 #include "AppHarness.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <QAction>
 #include <QDialog>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -20,14 +22,35 @@ void FakePrompts::ShowMessage(const QString& text) {
     messages << text;
 }
 
-std::optional<QString> FakePrompts::ChooseFileToOpen(const QString& filter) {
-    filters << filter;
-    if (fileAnswers.empty()) {
+namespace {
+
+std::optional<QString> NextAnswer(std::deque<std::optional<QString>>& answers) {
+    if (answers.empty()) {
         return std::nullopt;
     }
-    auto answer = fileAnswers.front();
-    fileAnswers.pop_front();
+    auto answer = answers.front();
+    answers.pop_front();
     return answer;
+}
+
+}  // namespace
+
+std::optional<QString> FakePrompts::ChooseFileToOpen(const QString& filter) {
+    filters << filter;
+    fileDialogs << "open";
+    return NextAnswer(fileAnswers);
+}
+
+std::optional<QString> FakePrompts::ChooseNameToOpen(const QString& filter) {
+    filters << filter;
+    fileDialogs << "open any name";
+    return NextAnswer(fileAnswers);
+}
+
+std::optional<QString> FakePrompts::ChooseFileToSave(const QString& filter) {
+    filters << filter;
+    fileDialogs << "save";
+    return NextAnswer(fileAnswers);
 }
 
 int FakePrompts::RunModal(QDialog& dialog) {
@@ -80,10 +103,29 @@ void PipeDeviceChanges::Notify() {
     }
 }
 
+LockHolder::LockHolder(const std::string& path, Kind kind) : fd(open(path.c_str(), O_RDWR)) {
+    if (kind == Flock) {
+        ok = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    } else {
+        struct flock lock {};
+        lock.l_type = F_RDLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_start = 10;
+        lock.l_len = 1;
+        ok = fcntl(fd, F_OFD_SETLK, &lock) == 0;
+    }
+}
+
+LockHolder::~LockHolder() {
+    close(fd);
+}
+
 DialogHarness::DialogHarness() : DialogHarness(Options{}) {}
 
 DialogHarness::DialogHarness(Options options)
-    : programmer_(std::make_shared<EmulatedProgrammer>(1u << 20)), drives(programmer_) {
+    : tempDirectory_(options.tempDirectory.isEmpty() ? ownTemp_.path() : options.tempDirectory),
+      programmer_(std::make_shared<EmulatedProgrammer>(options.flashSize)),
+      drives(programmer_) {
     programmer_->SetFaults(options.faults);
     if (!options.attached) {
         drives.Detach();
@@ -96,6 +138,8 @@ DialogHarness::DialogHarness(Options options)
         .fileInfo = fileInfo,
         .prompts = prompts,
         .messages = MessageRegistry::Process(),
+        .images = images,
+        .scrambler = scrambler,
         .openDeviceChanges = [this, fail]() -> std::unique_ptr<DeviceChangeSource> {
             if (fail) {
                 throw std::runtime_error("netlink socket refused");
@@ -105,8 +149,18 @@ DialogHarness::DialogHarness(Options options)
             return source;
         },
         .diagnostics = diagnostics,
+        .transferTestBound = options.transferTestBound,
     });
+    // The dialog takes its temporary directory from TMPDIR once, while it initialises.
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    const bool hadTmp = qEnvironmentVariableIsSet("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(tempDirectory_));
     dialog_->OnInitDialog();
+    if (hadTmp) {
+        qputenv("TMPDIR", savedTmp);
+    } else {
+        qunsetenv("TMPDIR");
+    }
     dialog_->show();
 }
 

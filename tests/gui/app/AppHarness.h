@@ -3,10 +3,12 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <deque>
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <string>
 #include <vector>
 
 #include "app/ProgrammerDialog.h"
@@ -21,11 +23,14 @@ class FakePrompts final : public UserPrompts {
   public:
     void ShowMessage(const QString& text) override;
     std::optional<QString> ChooseFileToOpen(const QString& filter) override;
+    std::optional<QString> ChooseNameToOpen(const QString& filter) override;
+    std::optional<QString> ChooseFileToSave(const QString& filter) override;
     int RunModal(QDialog& dialog) override;
     QAction* ChooseFromMenu(QMenu& menu, const QPoint& globalPos) override;
 
     QStringList messages;
     QStringList filters;
+    QStringList fileDialogs;                         // "open", "open any name" or "save"
     std::deque<std::optional<QString>> fileAnswers;  // none left: cancelled
     QStringList modalTitles;                         // of every dialog run modally
     QStringList modalTexts;                          // every label text of those dialogs
@@ -47,13 +52,32 @@ class PipeDeviceChanges final : public DeviceChangeSource {
     int fds[2] = {-1, -1};
 };
 
+// Another holder of the file for as long as the object lives.
+class LockHolder {
+  public:
+    enum Kind { Flock, RecordLock };
+    LockHolder(const std::string& path, Kind kind);
+    ~LockHolder();
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+    bool ok = false;
+
+  private:
+    int fd;
+};
+
 // The main dialog against the emulated programmer (drive 3), every prompt answered by a fake.
+// Its temporary directory is a private one (TMPDIR while the dialog initialises), so what the
+// exit clean-up deletes and copies never touches the real one.
 class DialogHarness {
   public:
     struct Options {
         bool attached = true;
         bool notificationsFail = false;
         FaultPlan faults{};
+        std::size_t flashSize = 1u << 20;
+        std::uint64_t transferTestBound = TransferTest::kDefaultBound;
+        QString tempDirectory{};  // empty: a new one of the harness's own
     };
 
     DialogHarness();
@@ -61,6 +85,8 @@ class DialogHarness {
     ~DialogHarness();
 
     ProgrammerDialog& dialog() { return *dialog_; }
+    // The dialog's temporary directory, without the final '/'.
+    const QString& TempDirectory() const { return tempDirectory_; }
     EmulatedProgrammer& programmer() { return *programmer_; }
 
     template <typename T>
@@ -85,11 +111,15 @@ class DialogHarness {
     ProgrammerLink link;
     FirmwarePath firmwarePath;
     ProgrammerFileInfo fileInfo;
+    ImageList images;
+    Scrambler scrambler;
     FakePrompts prompts;
     std::ostringstream diagnostics;
     PipeDeviceChanges* changes = nullptr;  // owned by the dialog
 
   private:
+    QTemporaryDir ownTemp_;
+    QString tempDirectory_;
     std::shared_ptr<EmulatedProgrammer> programmer_;
     EmulatedDrives drives;
     std::unique_ptr<ProgrammerDialog> dialog_;

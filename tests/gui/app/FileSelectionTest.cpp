@@ -1,7 +1,3 @@
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -15,31 +11,6 @@ using namespace tarnwick;
 using namespace tarnwick::testing;
 
 namespace {
-
-// Another holder of the file for as long as the object lives.
-class LockHolder {
-  public:
-    enum Kind { Flock, RecordLock };
-    LockHolder(const std::string& path, Kind kind) : fd(open(path.c_str(), O_RDWR)) {
-        if (kind == Flock) {
-            ok = flock(fd, LOCK_EX | LOCK_NB) == 0;
-        } else {
-            struct flock lock {};
-            lock.l_type = F_RDLCK;
-            lock.l_whence = SEEK_SET;
-            lock.l_start = 10;
-            lock.l_len = 1;
-            ok = fcntl(fd, F_OFD_SETLK, &lock) == 0;
-        }
-    }
-    ~LockHolder() { close(fd); }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
-    bool ok = false;
-
-  private:
-    int fd;
-};
 
 QString Q(const std::string& path) {
     return QString::fromStdString(path);
