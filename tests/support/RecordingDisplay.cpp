@@ -34,24 +34,6 @@ std::vector<Shown> RecordingDisplay::Commands() const {
     return commands;
 }
 
-std::vector<Shown> RecordingDisplay::CommandsWithoutPageProgress() const {
-    std::lock_guard lock(mutex);
-    // Page progress runs between "writing" and the end of writing; the final reset to 0
-    // after the last line stays, as it is part of every ending.
-    std::vector<Shown> out;
-    bool writing = false;
-    for (const Shown& s : commands) {
-        if (s.command == DISPLAY_TEXT) {
-            writing = s.text == "写入数据中..";
-        }
-        if (writing && s.command == DISPLAY_PROGRESS) {
-            continue;
-        }
-        out.push_back(s);
-    }
-    return out;
-}
-
 std::vector<std::int64_t> RecordingDisplay::ProgressValues() const {
     std::lock_guard lock(mutex);
     std::vector<std::int64_t> out;

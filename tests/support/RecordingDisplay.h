@@ -29,8 +29,6 @@ class RecordingDisplay : public DisplaySink, public MessageBoxSink {
     void ShowMessage(const char* text) override;
 
     std::vector<Shown> Commands() const;
-    // The commands without the per-page progress values, for comparing endings.
-    std::vector<Shown> CommandsWithoutPageProgress() const;
     std::vector<std::int64_t> ProgressValues() const;
     std::vector<std::string> MessageBoxes() const;
 

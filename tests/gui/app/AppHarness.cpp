@@ -18,39 +18,15 @@
 
 namespace tarnwick::testing {
 
-void FakePrompts::ShowMessage(const QString& text) {
-    messages << text;
-}
-
-namespace {
-
-std::optional<QString> NextAnswer(std::deque<std::optional<QString>>& answers) {
-    if (answers.empty()) {
+std::optional<QString> FakePrompts::Ask(const QString& filter, const char* dialog) {
+    filters << filter;
+    fileDialogs << dialog;
+    if (fileAnswers.empty()) {
         return std::nullopt;
     }
-    auto answer = answers.front();
-    answers.pop_front();
+    auto answer = fileAnswers.front();
+    fileAnswers.pop_front();
     return answer;
-}
-
-}  // namespace
-
-std::optional<QString> FakePrompts::ChooseFileToOpen(const QString& filter) {
-    filters << filter;
-    fileDialogs << "open";
-    return NextAnswer(fileAnswers);
-}
-
-std::optional<QString> FakePrompts::ChooseNameToOpen(const QString& filter) {
-    filters << filter;
-    fileDialogs << "open any name";
-    return NextAnswer(fileAnswers);
-}
-
-std::optional<QString> FakePrompts::ChooseFileToSave(const QString& filter) {
-    filters << filter;
-    fileDialogs << "save";
-    return NextAnswer(fileAnswers);
 }
 
 int FakePrompts::RunModal(QDialog& dialog) {
@@ -123,9 +99,7 @@ LockHolder::~LockHolder() {
 DialogHarness::DialogHarness() : DialogHarness(Options{}) {}
 
 DialogHarness::DialogHarness(Options options)
-    : tempDirectory_(options.tempDirectory.isEmpty() ? ownTemp_.path() : options.tempDirectory),
-      programmer_(std::make_shared<EmulatedProgrammer>(options.flashSize)),
-      drives(programmer_) {
+    : programmer_(std::make_shared<EmulatedProgrammer>(options.flashSize)), drives(programmer_) {
     programmer_->SetFaults(options.faults);
     if (!options.attached) {
         drives.Detach();
@@ -154,7 +128,7 @@ DialogHarness::DialogHarness(Options options)
     // The dialog takes its temporary directory from TMPDIR once, while it initialises.
     const QByteArray savedTmp = qgetenv("TMPDIR");
     const bool hadTmp = qEnvironmentVariableIsSet("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(tempDirectory_));
+    qputenv("TMPDIR", QFile::encodeName(temp_.path()));
     dialog_->OnInitDialog();
     if (hadTmp) {
         qputenv("TMPDIR", savedTmp);
@@ -203,6 +177,23 @@ QImage DialogHarness::BarImage() {
         .convertToFormat(QImage::Format_RGB32);
 }
 
+bool DialogHarness::BarIsSolid(QRgb colour) {
+    const QImage image = BarImage();
+    const int quarter = image.width() / 4;
+    const auto solid = [&](int left) {
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = left; x < left + quarter; ++x) {
+                if (image.pixel(x, y) != colour) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    return Control<GradientProgressBar>(ids::kProgressBar)->position() == 100 && solid(0) &&
+           solid(image.width() - quarter);
+}
+
 bool DialogHarness::ShowsIcon(int icon) {
     const QPixmap shown = Control<QLabel>(ids::kStatusIcon)->pixmap();
     return !shown.isNull() && shown.toImage() == AppIcons::Pixmap(icon).toImage();
@@ -211,23 +202,6 @@ bool DialogHarness::ShowsIcon(int icon) {
 void DialogHarness::ChooseFile(std::optional<QString> answer) {
     prompts.fileAnswers.push_back(std::move(answer));
     dialog_->OnCommand(ids::kSelectFileButton);
-}
-
-std::optional<QRgb> UniformColour(const QImage& image, const QRect& area) {
-    const QRgb first = image.pixel(area.topLeft());
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            if (image.pixel(x, y) != first) {
-                return std::nullopt;
-            }
-        }
-    }
-    return first;
-}
-
-QRgb FromColorRef(std::uint32_t colour) {
-    return qRgb(static_cast<int>(colour & 0xFF), static_cast<int>(colour >> 8 & 0xFF),
-                static_cast<int>(colour >> 16 & 0xFF));
 }
 
 }  // namespace tarnwick::testing

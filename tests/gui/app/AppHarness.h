@@ -21,10 +21,12 @@ namespace tarnwick::testing {
 // Answers every prompt at once and remembers what was asked.
 class FakePrompts final : public UserPrompts {
   public:
-    void ShowMessage(const QString& text) override;
-    std::optional<QString> ChooseFileToOpen(const QString& filter) override;
-    std::optional<QString> ChooseNameToOpen(const QString& filter) override;
-    std::optional<QString> ChooseFileToSave(const QString& filter) override;
+    void ShowMessage(const QString& text) override { messages << text; }
+    std::optional<QString> ChooseFileToOpen(const QString& f) override { return Ask(f, "open"); }
+    std::optional<QString> ChooseNameToOpen(const QString& f) override {
+        return Ask(f, "open any name");
+    }
+    std::optional<QString> ChooseFileToSave(const QString& f) override { return Ask(f, "save"); }
     int RunModal(QDialog& dialog) override;
     QAction* ChooseFromMenu(QMenu& menu, const QPoint& globalPos) override;
 
@@ -36,6 +38,9 @@ class FakePrompts final : public UserPrompts {
     QStringList modalTexts;                          // every label text of those dialogs
     QStringList menuItems;                           // of the last menu popped up
     QString menuChoice;                              // the item to choose; empty: none
+
+  private:
+    std::optional<QString> Ask(const QString& filter, const char* dialog);
 };
 
 // Device changes through a pipe, so a test plays the kernel's hot-plug notifications and the
@@ -77,7 +82,6 @@ class DialogHarness {
         FaultPlan faults{};
         std::size_t flashSize = 1u << 20;
         std::uint64_t transferTestBound = TransferTest::kDefaultBound;
-        QString tempDirectory{};  // empty: a new one of the harness's own
     };
 
     DialogHarness();
@@ -86,7 +90,7 @@ class DialogHarness {
 
     ProgrammerDialog& dialog() { return *dialog_; }
     // The dialog's temporary directory, without the final '/'.
-    const QString& TempDirectory() const { return tempDirectory_; }
+    QString TempDirectory() const { return temp_.path(); }
     EmulatedProgrammer& programmer() { return *programmer_; }
 
     template <typename T>
@@ -104,6 +108,8 @@ class DialogHarness {
     void Send(int command, std::intptr_t lParam = 0);
     QStringList LogLines();
     QImage BarImage();
+    // At 100 and in one colour outside the caption in its middle (left and right quarters).
+    bool BarIsSolid(QRgb colour);
     bool ShowsIcon(int icon);
     // Runs the file selection with this answer.
     void ChooseFile(std::optional<QString> answer);
@@ -118,15 +124,10 @@ class DialogHarness {
     PipeDeviceChanges* changes = nullptr;  // owned by the dialog
 
   private:
-    QTemporaryDir ownTemp_;
-    QString tempDirectory_;
+    QTemporaryDir temp_;
     std::shared_ptr<EmulatedProgrammer> programmer_;
     EmulatedDrives drives;
     std::unique_ptr<ProgrammerDialog> dialog_;
 };
-
-// The colour of every pixel in the area, or nothing when they differ.
-std::optional<QRgb> UniformColour(const QImage& image, const QRect& area);
-QRgb FromColorRef(std::uint32_t colour);
 
 }  // namespace tarnwick::testing

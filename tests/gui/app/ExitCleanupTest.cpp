@@ -1,8 +1,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 
 #include "AppHarness.h"
 #include "TempFile.h"
@@ -39,11 +41,6 @@ void Prepare(const QString& tempDirectory, bool withProgrammerDir) {
     }
 }
 
-void RunCleanup(const QTemporaryDir& temp, const QString& chosen) {
-    ExitCleanup::Run(QFile::encodeName(temp.path() + "/").toStdString(),
-                     QFile::encodeName(chosen).toStdString(), {0, 0});
-}
-
 }  // namespace
 
 class ExitCleanupTest : public QObject {
@@ -68,66 +65,89 @@ class ExitCleanupTest : public QObject {
         QCOMPARE(Q(ExitCleanup::CopyTarget({first, second}).string()), target);
     }
 
-    void theScratchFileGoesAndTheCopyLandsOnlyInAnExistingDirectory_data() {
+    // The scratch file always goes; the copy lands only in a "programmer" directory that exists,
+    // and never over a copy that is there.
+    void theScratchFileGoesAndTheCopyLandsOnlyWhereItMay_data() {
         QTest::addColumn<bool>("withProgrammerDir");
-        QTest::newRow("with the programmer directory") << true;
-        QTest::newRow("without it") << false;
+        QTest::addColumn<QString>("source");  // relative to a directory with chosen.bin
+        QTest::addColumn<QByteArray>("earlierCopy");
+        QTest::addColumn<QByteArray>("copy");  // the target afterwards; empty: none
+        QTest::newRow("copied") << true << "chosen.bin" << QByteArray() << chosenBytes;
+        QTest::newRow("no programmer directory")
+            << false << "chosen.bin" << QByteArray() << QByteArray();
+        QTest::newRow("a copy is there already")
+            << true << "chosen.bin" << QByteArray("first copy") << QByteArray("first copy");
+        QTest::newRow("no file chosen") << true << "" << QByteArray() << QByteArray();
+        QTest::newRow("the file is gone") << true << "gone.bin" << QByteArray() << QByteArray();
+        QTest::newRow("a directory") << true << "." << QByteArray() << QByteArray();
     }
-    void theScratchFileGoesAndTheCopyLandsOnlyInAnExistingDirectory() {
+    void theScratchFileGoesAndTheCopyLandsOnlyWhereItMay() {
         QFETCH(bool, withProgrammerDir);
+        QFETCH(QString, source);
+        QFETCH(QByteArray, earlierCopy);
+        QFETCH(QByteArray, copy);
         QTemporaryDir temp;
         QTemporaryDir elsewhere;
         Prepare(temp.path(), withProgrammerDir);
-        Write(elsewhere.filePath("chosen.bin"), chosenBytes);
-
-        RunCleanup(temp, elsewhere.filePath("chosen.bin"));
-
-        QVERIFY(!QFile::exists(temp.filePath("mydata.bin")));
-        QCOMPARE(QFile::exists(temp.filePath("programmer")), withProgrammerDir);  // never made
-        QCOMPARE(ReadAll(temp.filePath(kCopy)), withProgrammerDir ? chosenBytes : QByteArray());
-    }
-
-    void whatCannotBeCopiedLeavesTheTargetAsItWas_data() {
-        QTest::addColumn<QString>("source");  // relative to a directory with chosen.bin
-        QTest::addColumn<QByteArray>("earlierCopy");
-        QTest::newRow("a copy is there already") << "chosen.bin" << QByteArray("first copy");
-        QTest::newRow("no file chosen") << "" << QByteArray();
-        QTest::newRow("the file is gone") << "gone.bin" << QByteArray();
-        QTest::newRow("a directory") << "." << QByteArray();
-    }
-    void whatCannotBeCopiedLeavesTheTargetAsItWas() {
-        QFETCH(QString, source);
-        QFETCH(QByteArray, earlierCopy);
-        QTemporaryDir temp;
-        QTemporaryDir elsewhere;
-        Prepare(temp.path(), true);
         Write(elsewhere.filePath("chosen.bin"), chosenBytes);
         if (!earlierCopy.isEmpty()) {
             Write(temp.filePath(kCopy), earlierCopy);
         }
 
-        RunCleanup(temp, source.isEmpty() ? source : elsewhere.filePath(source));
+        ExitCleanup::Run(
+            QFile::encodeName(temp.path() + "/").toStdString(),
+            QFile::encodeName(source.isEmpty() ? source : elsewhere.filePath(source)).toStdString(),
+            {0, 0});
 
         QVERIFY(!QFile::exists(temp.filePath("mydata.bin")));
-        QCOMPARE(QFile::exists(temp.filePath(kCopy)), !earlierCopy.isEmpty());
-        QCOMPARE(ReadAll(temp.filePath(kCopy)), earlierCopy);
+        QCOMPARE(QFile::exists(temp.filePath("programmer")), withProgrammerDir);  // never made
+        QCOMPARE(QFile::exists(temp.filePath(kCopy)), !copy.isEmpty());
+        QCOMPARE(ReadAll(temp.filePath(kCopy)), copy);
     }
 
-    void itRunsOnceHoweverTheDialogIsClosed_data() {
-        QTest::addColumn<int>("how");
-        QTest::newRow("title bar") << 0;
-        QTest::newRow("system menu's Close") << 1;
-        QTest::newRow("Exit command") << 2;
+    // From the dialog: once, however it is closed, with the path last chosen.
+    void theDialogRunsItOnceWithThePathLastChosen_data() {
+        QTest::addColumn<QString>("choice");  // after a good file, unless "none"
+        QTest::addColumn<int>("how");         // 0 title bar, 1 system menu's Close, 2 Exit
+        QTest::addColumn<QByteArray>("copy");
+        QTest::newRow("title bar") << "" << 0 << QByteArray("\1\1\1");
+        QTest::newRow("system menu's Close") << "" << 1 << QByteArray("\1\1\1");
+        QTest::newRow("Exit command") << "" << 2 << QByteArray("\1\1\1");
+        QTest::newRow("none chosen") << "none" << 0 << QByteArray();
+        QTest::newRow("a selection that failed") << "failed" << 0 << QByteArray("\2\2\2");
+        QTest::newRow("an image registered") << "image" << 0 << QByteArray("\2\2\2");
+        QTest::newRow("a path typed, taken by Exit") << "typed" << 2 << QByteArray("\2\2\2");
     }
-    void itRunsOnceHoweverTheDialogIsClosed() {
+    void theDialogRunsItOnceWithThePathLastChosen() {
+        QFETCH(QString, choice);
         QFETCH(int, how);
-        const TempFile firmware({1, 2, 3}, "fw.bin");
+        const TempFile good({1, 1, 1}, "good.bin");
+        const TempFile last({2, 2, 2}, "last.iso");
         DialogHarness h;
         Prepare(h.TempDirectory(), true);
-        h.ChooseFile(Q(firmware.Path()));
+        if (choice != "none") {
+            h.ChooseFile(Q(good.Path()));
+        }
+        std::optional<LockHolder> holder;
+        if (choice == "failed") {
+            holder.emplace(last.Path(), LockHolder::Flock);
+            QVERIFY(holder->ok);
+            h.ChooseFile(Q(last.Path()));
+            QCOMPARE(h.firmwarePath.Get(), std::string());  // it did fail
+        } else if (choice == "image") {
+            h.prompts.fileAnswers.push_back(Q(last.Path()));
+            h.dialog().WindowProc(kWmCommand, ids::kCmdUpdateTool, 0);
+        } else if (choice == "typed") {
+            h.Control<QLineEdit>(ids::kPathEdit)->setText(Q(last.Path()));
+        } else if (how != 2) {
+            // Only Exit exchanges data: a length that is no integer goes unsaid otherwise.
+            h.Control<QLineEdit>(ids::kLengthEdit)->setText(QStringLiteral("no number"));
+        }
+        h.prompts.messages.clear();
+        QSignalSpy finished(&h.dialog(), &QDialog::finished);
         const auto close = [&] {
             if (how == 0) {
-                h.dialog().close();
+                h.dialog().close();  // takes nothing from the edits
             } else if (how == 1) {
                 h.dialog().WindowProc(kWmSysCommand, kSysCommandClose, 0);
             } else {
@@ -136,69 +156,20 @@ class ExitCleanupTest : public QObject {
         };
         close();
         QVERIFY(!h.dialog().isVisible());
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(h.dialog().result(), int(how == 2 ? QDialog::Accepted : QDialog::Rejected));
+        QCOMPARE(h.prompts.messages, QStringList{});
         QVERIFY(!QFile::exists(h.TempDirectory() + "/mydata.bin"));
-        QCOMPARE(ReadAll(h.TempDirectory() + "/" + kCopy), QByteArray("\1\2\3"));
+        QTEST(ReadAll(h.TempDirectory() + "/" + kCopy), "copy");
 
         // Anything after the first end must not clean up again.
         Prepare(h.TempDirectory(), false);
-        QVERIFY(QFile::remove(h.TempDirectory() + "/" + kCopy));
+        QFile::remove(h.TempDirectory() + "/" + kCopy);
         close();
+        QCOMPARE(finished.count(), how == 2 ? 2 : 1);  // Exit accepts again, closing does not
         h.dialog().done(QDialog::Rejected);
         QVERIFY(QFile::exists(h.TempDirectory() + "/mydata.bin"));
         QVERIFY(!QFile::exists(h.TempDirectory() + "/" + kCopy));
-    }
-
-    void theCopyIsOfThePathLastChosen_data() {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("none chosen") << "none";
-        QTest::newRow("a selection that failed") << "failed";
-        QTest::newRow("an image registered") << "image";
-        QTest::newRow("a path typed and taken by Exit") << "typed";
-    }
-    void theCopyIsOfThePathLastChosen() {
-        QFETCH(QString, how);
-        const TempFile good({1, 1, 1}, "good.bin");
-        const TempFile last({2, 2, 2}, "last.iso");
-        DialogHarness h;
-        Prepare(h.TempDirectory(), true);
-        if (how != "none") {
-            h.ChooseFile(Q(good.Path()));
-        }
-        std::optional<LockHolder> holder;
-        if (how == "failed") {
-            holder.emplace(last.Path(), LockHolder::Flock);
-            QVERIFY(holder->ok);
-            h.ChooseFile(Q(last.Path()));
-            QCOMPARE(h.firmwarePath.Get(), std::string());  // it did fail
-        } else if (how == "image") {
-            h.prompts.fileAnswers.push_back(Q(last.Path()));
-            h.dialog().WindowProc(kWmCommand, ids::kCmdUpdateTool, 0);
-        } else if (how == "typed") {
-            h.Control<QLineEdit>(ids::kPathEdit)->setText(Q(last.Path()));
-        }
-        if (how == "typed") {
-            h.dialog().WindowProc(kWmCommand, ids::kCmdExit, 0);  // takes the edits' values
-        } else {
-            // Closing from the title bar takes nothing from the edits, which still show the
-            // earlier file after a failed selection.
-            h.dialog().close();
-        }
-        QVERIFY(!h.dialog().isVisible());
-        QVERIFY(!QFile::exists(h.TempDirectory() + "/mydata.bin"));
-        QCOMPARE(ReadAll(h.TempDirectory() + "/" + kCopy),
-                 how == "none" ? QByteArray() : QByteArray("\2\2\2"));
-    }
-
-    void aLaterRunLeavesTheFirstCopyAlone() {
-        QTemporaryDir temp;
-        Prepare(temp.path(), true);
-        for (const std::uint8_t mark : {std::uint8_t{1}, std::uint8_t{2}}) {
-            const TempFile firmware({mark}, "fw.bin");
-            DialogHarness h({.tempDirectory = temp.path()});
-            h.ChooseFile(Q(firmware.Path()));
-            h.dialog().close();
-        }
-        QCOMPARE(ReadAll(temp.filePath(kCopy)), QByteArray("\1"));
     }
 };
 

@@ -1,11 +1,9 @@
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 
 #include "AppHarness.h"
 #include "TempFile.h"
 #include "app/AppTexts.h"
-#include "jobs/JobTexts.h"
 
 using namespace tarnwick;
 using namespace tarnwick::testing;
@@ -43,6 +41,12 @@ class FileSelectionTest : public QObject {
         QCOMPARE(PathShown(harness), Q(file.Path()));
         QCOMPARE(LengthShown(harness), QString::number(size));
         QCOMPARE(harness.dialog().Data().fileLength, size);
+        LockHolder other(file.Path(), LockHolder::Flock);
+        QVERIFY(other.ok);  // the lock was held only while the file was looked at
+        // A path typed afterwards does not change the file the job writes.
+        harness.Control<QLineEdit>(ids::kPathEdit)->setText(QStringLiteral("/etc/passwd"));
+        QVERIFY(harness.dialog().UpdateData(true));
+        QCOMPARE(harness.firmwarePath.Get(), file.Path());
     }
 
     void cancellingChangesNothing() {
@@ -91,36 +95,6 @@ class FileSelectionTest : public QObject {
         QCOMPARE(PathShown(harness), Q(good.Path()));            // the display is not
         QCOMPARE(LengthShown(harness), QStringLiteral("1000"));
         QCOMPARE(harness.dialog().Data().fileLength, 1000);
-    }
-
-    void theLockIsOnlyHeldWhileTheFileIsLookedAt() {
-        const TempFile file(PatternBytes(10));
-        DialogHarness harness;
-        harness.ChooseFile(Q(file.Path()));
-        LockHolder after(file.Path(), LockHolder::Flock);
-        QVERIFY(after.ok);
-    }
-
-    void afterAFailedSelectionTheJobAsksForAFile() {
-        const TempFile good(PatternBytes(1000), "good.bin");
-        DialogHarness harness;
-        harness.ChooseFile(Q(good.Path()));
-        harness.ChooseFile(Q(good.Dir() + "/vanished.bin"));
-        QTest::mouseClick(harness.Control<QPushButton>(ids::kUpdateButton), Qt::LeftButton);
-        QTRY_COMPARE(harness.prompts.messages,
-                     (QStringList{openFailed, QString::fromUtf8(texts::kChooseFile)}));
-        QTRY_VERIFY(!harness.dialog().Jobs().Busy());
-        QCOMPARE(harness.dialog().Jobs().LastResult()->ending, ProgramEnding::NoFile);
-        QCOMPARE(harness.programmer().Log().size(), std::size_t{0});  // nothing was written
-    }
-
-    void typingAPathDoesNotChangeTheFileTheJobWrites() {
-        const TempFile file(PatternBytes(10));
-        DialogHarness harness;
-        harness.ChooseFile(Q(file.Path()));
-        harness.Control<QLineEdit>(ids::kPathEdit)->setText(QStringLiteral("/etc/passwd"));
-        QVERIFY(harness.dialog().UpdateData(true));
-        QCOMPARE(harness.firmwarePath.Get(), file.Path());
     }
 };
 

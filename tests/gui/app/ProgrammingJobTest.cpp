@@ -22,18 +22,6 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// The bar outside the percentage caption in its middle: its left and right quarters.
-void CheckSolidBar(DialogHarness& harness, QRgb colour) {
-    auto* bar = harness.Control<GradientProgressBar>(ids::kProgressBar);
-    QCOMPARE(bar->position(), 100);
-    const QImage image = harness.BarImage();
-    const int quarter = image.width() / 4;
-    QCOMPARE(UniformColour(image, QRect(0, 0, quarter, image.height())),
-             std::optional<QRgb>(colour));
-    QCOMPARE(UniformColour(image, QRect(image.width() - quarter, 0, quarter, image.height())),
-             std::optional<QRgb>(colour));
-}
-
 std::size_t Erases(EmulatedProgrammer& programmer) {
     const auto log = programmer.Log();
     return static_cast<std::size_t>(std::count_if(
@@ -59,7 +47,7 @@ class ProgrammingJobTest : public QObject {
         QCOMPARE(harness.dialog().Jobs().LastResult()->ending, ProgramEnding::Success);
         QCOMPARE(harness.LogLines(),
                  (QStringList{texts::kErasing, texts::kWriting, texts::kWriteDone}));
-        CheckSolidBar(harness, kGreen);
+        QVERIFY(harness.BarIsSolid(kGreen));
         QVERIFY(button->isEnabled());
         QCOMPARE(harness.dialog().Controls().Text(ids::kInfoGroup),
                  QString::fromUtf8(texts::kFileProgrammed));
@@ -87,7 +75,7 @@ class ProgrammingJobTest : public QObject {
         QCOMPARE(harness.dialog().Jobs().LastResult()->ending, ProgramEnding::WriteFailed);
         QCOMPARE(harness.LogLines(), (QStringList{texts::kErasing, texts::kWriting,
                                                   texts::kWriteError, texts::kWriteDone}));
-        CheckSolidBar(harness, kRed);
+        QVERIFY(harness.BarIsSolid(kRed));
         QVERIFY(harness.Control<QPushButton>(ids::kUpdateButton)->isEnabled());
     }
 
@@ -106,7 +94,7 @@ class ProgrammingJobTest : public QObject {
         QTRY_VERIFY(!harness.dialog().Jobs().Busy());
         // Success, not "not answering": the job waited for the programmer instead of starting.
         QCOMPARE(harness.dialog().Jobs().LastResult()->ending, ProgramEnding::Success);
-        CheckSolidBar(harness, kGreen);
+        QVERIFY(harness.BarIsSolid(kGreen));
         QCOMPARE(Erases(harness.programmer()), std::size_t{2});  // one job, not two
         QCOMPARE(harness.programmer().FlashBytes(0, 70000), bytes);
     }
@@ -126,18 +114,6 @@ class ProgrammingJobTest : public QObject {
         QVERIFY(!harness.dialog().Jobs().Busy());
         QCOMPARE(harness.dialog().Jobs().LastResult()->ending, ProgramEnding::Cancelled);
         QVERIFY(!harness.dialog().isVisible());
-    }
-
-    void closingWhileTheWorkerWaitsForAProgrammerEndsIt() {
-        const TempFile file(PatternBytes(1000));
-        DialogHarness harness({.attached = false});
-        harness.ChooseFile(Q(file.Path()));
-        harness.dialog().OnCommand(ids::kUpdateButton);
-        QVERIFY(harness.dialog().Jobs().Busy());
-        QVERIFY(harness.dialog().close());
-        QVERIFY(!harness.dialog().Jobs().Busy());
-        QCOMPARE(harness.dialog().Jobs().LastResult()->ending, ProgramEnding::Cancelled);
-        QCOMPARE(harness.programmer().Log().size(), std::size_t{0});
     }
 };
 

@@ -5,7 +5,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <optional>
 
 #include "app/AppTexts.h"
 #include "app/StartOptions.h"
@@ -76,23 +75,6 @@ class SingleInstanceTest : public QObject {
     const QString alreadyRunning = QString::fromUtf8(texts::kAlreadyRunning);
 
   private slots:
-    void theLockIsExclusiveAndVanishesWithItsHolder() {
-        QTemporaryDir dir;
-        auto first = std::make_optional(SessionLock::Acquire("name", dir.path().toStdString()));
-        QCOMPARE(first->state(), SessionLock::State::Held);
-        QCOMPARE(QString::fromStdString(first->Path()), dir.path() + "/name");
-        // Moving keeps it held: the moved-from object must not let go of it.
-        SessionLock moved = std::move(*first);
-        first.reset();
-        QCOMPARE(SessionLock::Acquire("name", dir.path().toStdString()).state(),
-                 SessionLock::State::HeldElsewhere);
-        QCOMPARE(SessionLock::Acquire("other", dir.path().toStdString()).state(),
-                 SessionLock::State::Held);
-        { const SessionLock gone = std::move(moved); }
-        QCOMPARE(SessionLock::Acquire("name", dir.path().toStdString()).state(),
-                 SessionLock::State::Held);
-    }
-
     void withoutARuntimeDirectoryAPrivateOneIsUsed() {
         QTemporaryDir tmp;
         const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
@@ -120,12 +102,6 @@ class SingleInstanceTest : public QObject {
         if (savedTmp.isEmpty()) {
             qunsetenv("TMPDIR");
         }
-    }
-
-    void aLockThatCannotBeCreatedSaysWhy() {
-        const SessionLock lock = SessionLock::Acquire("name", "/nonexistent/dir");
-        QCOMPARE(lock.state(), SessionLock::State::Unavailable);
-        QVERIFY(QString::fromStdString(lock.Error()).contains("No such file"));
     }
 
     void aSecondStartIsRefusedAndANewOneSucceedsOnceTheFirstEnds() {

@@ -30,11 +30,5 @@ TEST(ProgressLine, DropsTheBarOnANarrowTerminalAndNeverOverflowsAtTheEnd) {
     EXPECT_NE(done.find("00:00 left"), std::string::npos);
 }
 
-TEST(ProgressLine, ScalesByteCountsToReadableUnits) {
-    EXPECT_EQ(FormatBytes(1023), "1023 B");
-    EXPECT_EQ(FormatBytes(1536), "1.5 KiB");
-    EXPECT_EQ(FormatBytes(22.0 * 1024 * 1024), "22.0 MiB");
-}
-
 }  // namespace
 }  // namespace tarnwick::cli

@@ -13,17 +13,6 @@ bool Answers(PassThrough& device) {
     return program.GetLinkStatus(status);
 }
 
-TEST(EmulatedDrives, ShowTheProgrammerAsDriveThreeOnUsbWithItsVendor) {
-    EmulatedDrives drives(std::make_shared<EmulatedProgrammer>(0x10000));
-    OpenedDrive three = drives.Open(3);
-    ASSERT_TRUE(three.device);
-    ASSERT_TRUE(three.identity);
-    EXPECT_TRUE(three.identity->usb);
-    EXPECT_EQ(three.identity->vendor, "VORTAN  ");
-    EXPECT_TRUE(drives.Open(2).missing);
-    EXPECT_TRUE(Answers(*three.device));
-}
-
 TEST(EmulatedDrives, AHandleFromBeforeAnUnplugStaysDeadAfterTheReplug) {
     EmulatedDrives drives(std::make_shared<EmulatedProgrammer>(0x10000));
     OpenedDrive before = drives.Open(3);

@@ -24,6 +24,14 @@ struct JobHarness {
         return job.ProgramFlash();
     }
 
+    // The emulated programmer misbehaves as `change` makes the plan say.
+    template <typename Change>
+    void Faults(Change change) {
+        FaultPlan plan;
+        change(plan);
+        programmer->SetFaults(plan);
+    }
+
     // The commands of one kind the programmer received, in order.
     std::vector<LoggedCommand> Received(std::uint8_t op, std::uint8_t sub) const {
         std::vector<LoggedCommand> out;

@@ -11,9 +11,7 @@ using Addresses = std::vector<std::uint32_t>;
 
 TEST(ProgramJobResend, APageAskedForOnceMoreIsWrittenTwiceThenCounted) {
     JobHarness h;
-    FaultPlan plan;
-    plan.resendPage = {{512, 1}};
-    h.programmer->SetFaults(plan);
+    h.Faults([](FaultPlan& p) { p.resendPage = {{512, 1}}; });
     const auto contents = PatternBytes(1536);
     ASSERT_EQ(h.Run(contents).ending, ProgramEnding::Success);
     EXPECT_EQ(h.WriteAddresses(), (Addresses{0, 512, 512, 1024}));
@@ -22,18 +20,14 @@ TEST(ProgramJobResend, APageAskedForOnceMoreIsWrittenTwiceThenCounted) {
 
 TEST(ProgramJobResend, TenResendsAreAllowedAndTheEleventhWriteMayStillSucceed) {
     JobHarness h;
-    FaultPlan plan;
-    plan.resendPage = {{0, 10}};
-    h.programmer->SetFaults(plan);
+    h.Faults([](FaultPlan& p) { p.resendPage = {{0, 10}}; });
     ASSERT_EQ(h.Run(PatternBytes(512)).ending, ProgramEnding::Success);
     EXPECT_EQ(h.WriteAddresses(), Addresses(11, 0));
 }
 
 TEST(ProgramJobResend, APageStillRefusedAfterTenResendsIsAWriteError) {
     JobHarness h;
-    FaultPlan plan;
-    plan.resendPage = {{0, 11}};
-    h.programmer->SetFaults(plan);
+    h.Faults([](FaultPlan& p) { p.resendPage = {{0, 11}}; });
     const ProgramResult r = h.Run(PatternBytes(1024));
     EXPECT_EQ(r.ending, ProgramEnding::WriteFailed);
     EXPECT_NE(r.detail.find("not taken after 10 resends"), std::string::npos) << r.detail;
@@ -43,18 +37,14 @@ TEST(ProgramJobResend, APageStillRefusedAfterTenResendsIsAWriteError) {
 
 TEST(ProgramJobResend, AStatusReplyWithAWrongEchoIsNeverTakenAsWritten) {
     JobHarness h;
-    FaultPlan plan;
-    plan.malformedStatus = {{0, 2}};
-    h.programmer->SetFaults(plan);
+    h.Faults([](FaultPlan& p) { p.malformedStatus = {{0, 2}}; });
     ASSERT_EQ(h.Run(PatternBytes(512)).ending, ProgramEnding::Success);
     EXPECT_EQ(h.WriteAddresses(), Addresses(3, 0)) << "resent until a well-formed reply said 0";
 }
 
 TEST(ProgramJobResend, StatusRepliesThatStayMalformedEndInAWriteError) {
     JobHarness h;
-    FaultPlan plan;
-    plan.malformedStatus = {{0, 1000}};
-    h.programmer->SetFaults(plan);
+    h.Faults([](FaultPlan& p) { p.malformedStatus = {{0, 1000}}; });
     EXPECT_EQ(h.Run(PatternBytes(512)).ending, ProgramEnding::WriteFailed);
     EXPECT_EQ(h.WriteAddresses(), Addresses(11, 0));
     EXPECT_EQ(h.display.Commands().back(), Result(false));
@@ -62,9 +52,7 @@ TEST(ProgramJobResend, StatusRepliesThatStayMalformedEndInAWriteError) {
 
 TEST(ProgramJobGone, AProgrammerLostWhileErasingEndsAsAnEraseFailure) {
     JobHarness h;
-    FaultPlan plan;
-    plan.dropAfterCommands = 2;  // link status and the first erase
-    h.programmer->SetFaults(plan);
+    h.Faults([](FaultPlan& p) { p.dropAfterCommands = 2; });  // link status, the first erase
     const ProgramResult r = h.Run(PatternBytes(3 * 65536));
     EXPECT_EQ(r.ending, ProgramEnding::EraseFailed);
     EXPECT_NE(r.detail.find("device gone"), std::string::npos) << r.detail;
@@ -74,9 +62,7 @@ TEST(ProgramJobGone, AProgrammerLostWhileErasingEndsAsAnEraseFailure) {
 TEST(ProgramJobGone, AProgrammerLostWhileWritingEndsAsAWriteFailureNeverAsSuccess) {
     for (std::uint64_t after : {3u, 4u, 5u, 40u}) {
         JobHarness h;
-        FaultPlan plan;
-        plan.dropAfterCommands = after;
-        h.programmer->SetFaults(plan);
+        h.Faults([after](FaultPlan& p) { p.dropAfterCommands = after; });
         const ProgramResult r = h.Run(PatternBytes(65536));
         EXPECT_EQ(r.ending, ProgramEnding::WriteFailed) << "gone after " << after;
         const auto shown = h.display.Commands();

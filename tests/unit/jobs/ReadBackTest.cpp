@@ -47,9 +47,7 @@ TEST_F(ReadBackTest, DropsAPartialLastPageAndLeavesAnEmptyFileBelowOnePage) {
 }
 
 TEST_F(ReadBackTest, CreatesNoFileWhenTheProgrammerDoesNotAnswer) {
-    FaultPlan plan;
-    plan.muteLinkQuery = true;
-    h.programmer->SetFaults(plan);
+    h.Faults([](FaultPlan& p) { p.muteLinkQuery = true; });
     EXPECT_EQ(ReadFlashToFile(h.programmer, out, 1024).ending, ReadBackEnding::NotAnswering);
     EXPECT_EQ(ReadFlashToFile(nullptr, out, 1024).ending, ReadBackEnding::NotAnswering);
     EXPECT_FALSE(std::filesystem::exists(out));
@@ -57,9 +55,8 @@ TEST_F(ReadBackTest, CreatesNoFileWhenTheProgrammerDoesNotAnswer) {
 
 TEST_F(ReadBackTest, AFailedPageReadLeavesNoFileBehindNotEvenAnOldOne) {
     std::ofstream(out) << "an older read-back";
-    FaultPlan plan;
-    plan.dropAfterCommands = h.programmer->Log().size() + 3;  // link query, two pages, gone
-    h.programmer->SetFaults(plan);
+    const auto sent = h.programmer->Log().size();
+    h.Faults([sent](FaultPlan& p) { p.dropAfterCommands = sent + 3; });  // query, 2 pages, gone
     const ReadBackResult r = ReadFlashToFile(h.programmer, out, 4096);
     EXPECT_EQ(r.ending, ReadBackEnding::ReadFailed);
     EXPECT_NE(r.detail.find("page read at 0x000400"), std::string::npos) << r.detail;

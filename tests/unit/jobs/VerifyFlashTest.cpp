@@ -25,9 +25,8 @@ TEST(VerifyFlash, AcceptsAFlashThatHoldsTheFileAndNamesTheFirstDifferenceOtherwi
 TEST(VerifyFlash, FailsWhenTheFlashCannotBeRead) {
     JobHarness h;
     ASSERT_EQ(h.Run(PatternBytes(2048)).ending, ProgramEnding::Success);
-    FaultPlan plan;
-    plan.dropAfterCommands = h.programmer->Log().size() + 2;  // two page reads, then gone
-    h.programmer->SetFaults(plan);
+    const auto sent = h.programmer->Log().size();
+    h.Faults([sent](FaultPlan& p) { p.dropAfterCommands = sent + 2; });  // two page reads, gone
     const VerifyResult r = VerifyFlash(h.programmer, h.file->Path());
     EXPECT_FALSE(r.identical);
     EXPECT_NE(r.detail.find("page read at 0x000400"), std::string::npos) << r.detail;

@@ -87,12 +87,11 @@ TEST_F(CCodeProgramTest, BlockEraseReadsSixteenReplyBytesAndNeedsTheEchoFbZero) 
     EXPECT_FALSE(program.EraseBlock(0));
     Answer(false, {0xFB, 0x00});
     EXPECT_FALSE(program.EraseBlock(0));
-}
 
-TEST_F(CCodeProgramTest, EraseNeverReadsAPreviousReplyAsItsOwn) {
+    // Never a previous reply read as its own: the device claims success but sends nothing.
     Answer(true, {0xFB, 0x00});
     ASSERT_TRUE(program.EraseBlock(0));
-    Answer(true, {});  // the device claims success but sends nothing
+    Answer(true, {});
     EXPECT_FALSE(program.EraseBlock(0x10000));
 }
 
@@ -117,13 +116,9 @@ TEST_F(CCodeProgramTest, StatusReadersFollowTheOutValueRules) {
     Answer(true, {0xFC, 0x01, 0xFF});
     EXPECT_TRUE(program.GetLinkStatus(value));
     EXPECT_EQ(value, 255) << "the status byte is zero-extended";
-}
 
-TEST_F(CCodeProgramTest, StatusQueryNeverReadsAPreviousReplyAsItsOwn) {
-    std::int32_t value = 1;
     Answer(true, {0xFC, 0x07, 0x00});
     ASSERT_TRUE(program.GetWriteStatus(value));
-    value = 1;
     Answer(true, {});
     EXPECT_FALSE(program.GetWriteStatus(value))
         << "an empty reply must not be taken as the last page's 'taken'";
@@ -134,19 +129,6 @@ TEST_F(CCodeProgramTest, RefusesWhatWouldOverrunItsBuffersWithoutSending) {
     EXPECT_FALSE(program.ReadFlash(0, nullptr, 512));
     EXPECT_FALSE(program.WriteFlash(0, -1, nullptr));
     EXPECT_TRUE(device->requests.empty());
-}
-
-TEST(CCodeProgramWithoutDevice, FailsEveryCommand) {
-    CCodeProgram program;
-    program.SetDevice(nullptr);
-    std::int32_t value = 42;
-    std::uint8_t page[512] = {};
-    EXPECT_FALSE(program.GetLinkStatus(value));
-    EXPECT_EQ(value, 42);
-    EXPECT_FALSE(program.EraseBlock(0));
-    EXPECT_FALSE(program.ReadFlash(0, page, 512));
-    EXPECT_FALSE(program.WriteFlash(0, 512, page));
-    EXPECT_EQ(program.LastFault().what, "no programmer");
 }
 
 }  // namespace

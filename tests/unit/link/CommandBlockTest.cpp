@@ -33,15 +33,6 @@ TEST(CommandBlocks, BlockEraseLeavesItsLengthBytesZero) {
     EXPECT_EQ(MakeBlockErase(0x20000), Bytes({0xFB, 0x00, 0x00, 0x02, 0x00, 0x00}));
 }
 
-TEST(CommandBlocks, DecodeReadsBackWhatTheBuildersWrote) {
-    const DecodedCommand d = DecodeCommand(MakePageWrite(0x00ABCDEF, 2048, 0xBEEF));
-    EXPECT_EQ(d.op, 0xFB);
-    EXPECT_EQ(d.sub, 0x01);
-    EXPECT_EQ(d.address, 0x00ABCDEFu);
-    EXPECT_EQ(d.length, 2048);
-    EXPECT_EQ(d.crc, 0xBEEF);
-}
-
 TEST(CommandBlockCheck, AcceptsEveryBuiltBlockAndNamesWhatIsWrongInOthers) {
     EXPECT_EQ(CheckCommandBlock(MakePageRead(0x1000, 512)), "");
     EXPECT_EQ(CheckCommandBlock(MakePageWrite(0x1000, 512, 0xFFFF)), "");

@@ -56,10 +56,6 @@ class FakeSysCalls final : public SysCalls {
             errno = ioctlErrno;
             return -1;
         }
-        if (header->dxfer_direction == SG_DXFER_FROM_DEV) {
-            std::copy_n(reply.begin(), std::min<std::size_t>(reply.size(), header->dxfer_len),
-                        static_cast<std::uint8_t*>(header->dxferp));
-        }
         // The kernel fills up to mx_sb_len bytes; given that many, AddressSanitizer proves the
         // area really is that large.
         const auto senseLength = std::min<std::size_t>(sense.size(), header->mx_sb_len);
@@ -81,7 +77,6 @@ class FakeSysCalls final : public SysCalls {
     unsigned short driverStatus = 0;
     unsigned char scsiStatus = 0;
     std::vector<std::uint8_t> sense;
-    std::vector<std::uint8_t> reply;
 
     // What they were given.
     int openFlags = 0;

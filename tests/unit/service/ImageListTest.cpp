@@ -8,6 +8,8 @@
 namespace tarnwick {
 namespace {
 
+using Entries = std::vector<std::string>;
+
 TEST(ImageListFileName, IsThePartAfterTheLastSlash) {
     EXPECT_EQ(ImageList::FileNameOf("/c/img/a.iso"), "a.iso");
     EXPECT_EQ(ImageList::FileNameOf("a.iso"), "a.iso");
@@ -16,112 +18,62 @@ TEST(ImageListFileName, IsThePartAfterTheLastSlash) {
     EXPECT_EQ(ImageList::FileNameOf("/c/x\\y.iso"), "x\\y.iso");
 }
 
-// The registrations of one session, step by step; each step depends on the ones before.
-TEST(ImageList, RegistersASessionOfFilesByTypeAndByName) {
-    ImageList list;
-    EXPECT_EQ(list.Count(), 0U);
-
-    EXPECT_TRUE(list.AddImage("/c/img/a.iso"));
-    ASSERT_EQ(list.Count(), 1U);
-    EXPECT_EQ(list.At(0), "/c/img/a.iso");
-
-    // Same type as entry 0: it takes its place.
-    EXPECT_TRUE(list.AddImage("/d/b.iso"));
-    ASSERT_EQ(list.Count(), 1U);
-    EXPECT_EQ(list.At(0), "/d/b.iso");
-
-    // Code 0 is a real type, distinct from 1.
-    EXPECT_TRUE(list.AddImage("/c/img/a.otp"));
-    ASSERT_EQ(list.Count(), 2U);
-    EXPECT_EQ(list.At(1), "/c/img/a.otp");
-
-    EXPECT_TRUE(list.AddImage("/c/x/notes.txt"));
-    ASSERT_EQ(list.Count(), 3U);
-    EXPECT_EQ(list.At(2), "/c/x/notes.txt");
-
-    // Two unknown types are not the same type; only the name matches.
-    EXPECT_FALSE(list.AddImage("/e/notes.txt"));
-    ASSERT_EQ(list.Count(), 3U);
-    EXPECT_EQ(list.At(0), "/d/b.iso");
-    EXPECT_EQ(list.At(1), "/c/img/a.otp");
-    EXPECT_EQ(list.At(2), "/e/notes.txt");
-}
-
-TEST(ImageList, ClassifiesAnEntryByItsWholePathIncludingDirectories) {
-    ImageList list;
-    EXPECT_TRUE(list.AddImage("/c/fw.iso.d/x.bin"));
-    EXPECT_TRUE(list.AddImage("/d/other.iso"));
-    ASSERT_EQ(list.Count(), 1U);
-    EXPECT_EQ(list.At(0), "/d/other.iso");
-}
-
-TEST(ImageList, ChoosingTheSameFileTwiceReportsItOnlyForAnUnknownType) {
-    ImageList known;
-    EXPECT_TRUE(known.AddImage("/c/a.iso"));
-    EXPECT_TRUE(known.AddImage("/c/a.iso"));
-    ASSERT_EQ(known.Count(), 1U);
-    EXPECT_EQ(known.At(0), "/c/a.iso");
-
-    ImageList unknown;
-    EXPECT_TRUE(unknown.AddImage("/c/a.bin"));
-    EXPECT_FALSE(unknown.AddImage("/c/a.bin"));
-    ASSERT_EQ(unknown.Count(), 1U);
-    EXPECT_EQ(unknown.At(0), "/c/a.bin");
-}
-
-TEST(ImageList, MatchesTheFileNameAnywhereInAnEntry) {
-    ImageList list;
-    EXPECT_TRUE(list.AddImage("/docs/old_notes.txt.bak"));
-    EXPECT_FALSE(list.AddImage("/new/notes.txt"));
-    ASSERT_EQ(list.Count(), 1U);
-    EXPECT_EQ(list.At(0), "/new/notes.txt");
-}
-
-TEST(ImageList, LetsTheFirstMatchingEntryDecide) {
-    ImageList list;
-    EXPECT_TRUE(list.AddImage("/a.iso.d/x.inf"));  // classified as .iso by its directory
-    EXPECT_TRUE(list.AddImage("/b/y.inf"));
-    ASSERT_EQ(list.Count(), 2U);
-
-    // Entry 0 holds the name, entry 1 the type: entry 0 is hit first and entry 1 is kept.
-    EXPECT_FALSE(list.AddImage("/c/x.inf"));
-    ASSERT_EQ(list.Count(), 2U);
-    EXPECT_EQ(list.At(0), "/c/x.inf");
-    EXPECT_EQ(list.At(1), "/b/y.inf");
-}
-
-TEST(ImageList, HandlesPathsLongerThanAnyFixedBuffer) {
+// Sessions of registrations, step by step: each step's answer and the whole list after it.
+TEST(ImageList, RegistersFilesByTypeAndByName) {
+    struct Step {
+        std::string path;
+        bool answer;
+        Entries after;
+    };
     const std::string deep = "/" + std::string(300, 'd') + "/" + std::string(300, 'e');
-    ImageList list;
-    EXPECT_TRUE(list.AddImage("/short/report.bin"));
-
-    // The name lies beyond byte 600; a truncated copy would miss that it is already there.
-    EXPECT_FALSE(list.AddImage(deep + "/report.bin"));
-    ASSERT_EQ(list.Count(), 1U);
-    EXPECT_EQ(list.At(0), deep + "/report.bin");
-
-    // Likewise the extension of a long name decides its type.
-    EXPECT_TRUE(list.AddImage("/i/" + std::string(400, 'n') + ".iso"));
-    EXPECT_TRUE(list.AddImage("/j/small.iso"));
-    ASSERT_EQ(list.Count(), 2U);
-    EXPECT_EQ(list.At(1), "/j/small.iso");
-}
-
-TEST(ImageList, TakesAPathWithoutSlashAsItsOwnFileName) {
-    ImageList list;
-    EXPECT_TRUE(list.AddImage("/c/data.bin"));
-    EXPECT_FALSE(list.AddImage("data.bin"));
-    ASSERT_EQ(list.Count(), 1U);
-    EXPECT_EQ(list.At(0), "data.bin");
-}
-
-TEST(ImageList, NeverLetsAPathWithoutFileNameOverwriteAnEntry) {
-    ImageList list;
-    EXPECT_TRUE(list.AddImage("/c/a.bin"));
-    EXPECT_TRUE(list.AddImage("/c/dir/"));
-    ASSERT_EQ(list.Count(), 2U);
-    EXPECT_EQ(list.At(0), "/c/a.bin");
-    EXPECT_EQ(list.At(1), "/c/dir/");
+    const std::string longIso = "/i/" + std::string(400, 'n') + ".iso";
+    const std::vector<std::pair<const char*, std::vector<Step>>> sessions = {
+        {"a session",
+         {{"/c/img/a.iso", true, {"/c/img/a.iso"}},
+          {"/d/b.iso", true, {"/d/b.iso"}},  // same type as entry 0: it takes its place
+          {"/c/img/a.otp", true, {"/d/b.iso", "/c/img/a.otp"}},  // code 0 is a type of its own
+          {"/c/x/notes.txt", true, {"/d/b.iso", "/c/img/a.otp", "/c/x/notes.txt"}},
+          // Two unknown types are not the same type; only the name matches.
+          {"/e/notes.txt", false, {"/d/b.iso", "/c/img/a.otp", "/e/notes.txt"}}}},
+        {"the whole path, directories included, gives the type",
+         {{"/c/fw.iso.d/x.bin", true, {"/c/fw.iso.d/x.bin"}},
+          {"/d/other.iso", true, {"/d/other.iso"}}}},
+        {"the same file twice is reported only for an unknown type",
+         {{"/c/a.iso", true, {"/c/a.iso"}},
+          {"/c/a.iso", true, {"/c/a.iso"}},
+          {"/c/a.bin", true, {"/c/a.iso", "/c/a.bin"}},
+          {"/c/a.bin", false, {"/c/a.iso", "/c/a.bin"}}}},
+        {"the name matches anywhere in an entry",
+         {{"/docs/old_notes.txt.bak", true, {"/docs/old_notes.txt.bak"}},
+          {"/new/notes.txt", false, {"/new/notes.txt"}}}},
+        {"the first matching entry decides",
+         {{"/a.iso.d/x.inf", true, {"/a.iso.d/x.inf"}},  // an .iso by its directory
+          {"/b/y.inf", true, {"/a.iso.d/x.inf", "/b/y.inf"}},
+          // Entry 0 holds the name, entry 1 the type: entry 0 is hit first, entry 1 kept.
+          {"/c/x.inf", false, {"/c/x.inf", "/b/y.inf"}}}},
+        {"paths longer than any fixed buffer",
+         {{"/short/report.bin", true, {"/short/report.bin"}},
+          // The name lies beyond byte 600; a truncated copy would miss it is already there.
+          {deep + "/report.bin", false, {deep + "/report.bin"}},
+          {longIso, true, {deep + "/report.bin", longIso}},
+          {"/j/small.iso", true, {deep + "/report.bin", "/j/small.iso"}}}},
+        {"a path without a slash is its own file name",
+         {{"/c/data.bin", true, {"/c/data.bin"}}, {"data.bin", false, {"data.bin"}}}},
+        {"a path without a file name never overwrites an entry",
+         {{"/c/a.bin", true, {"/c/a.bin"}}, {"/c/dir/", true, {"/c/a.bin", "/c/dir/"}}}},
+    };
+    for (const auto& [what, steps] : sessions) {
+        ImageList list;
+        for (const Step& step : steps) {
+            SCOPED_TRACE(std::string(what) + ": " + step.path.substr(0, 40));
+            EXPECT_EQ(list.AddImage(step.path), step.answer);
+            Entries entries;
+            for (std::size_t i = 0; i < list.Count(); ++i) {
+                entries.push_back(list.At(i));
+            }
+            EXPECT_EQ(entries, step.after);
+        }
+    }
 }
 
 TEST(ImageList, RefusesAnIndexPastTheEnd) {

@@ -2,40 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 namespace tarnwick {
 namespace {
 
-TEST(ImageTypeOf, GivesEachKnownExtensionItsOwnCode) {
-    EXPECT_EQ(ImageTypeOf("a.iso"), 1);
-    EXPECT_EQ(ImageTypeOf("a.otp"), 0);
-    EXPECT_EQ(ImageTypeOf("a.isr"), 2);
-    EXPECT_EQ(ImageTypeOf("a.inf"), 3);
-    EXPECT_EQ(ImageTypeOf("a.ctf"), 4);
-}
-
-TEST(ImageTypeOf, CallsEverythingElseUnknown) {
-    EXPECT_EQ(ImageTypeOf(""), kUnknownImageType);
-    EXPECT_EQ(ImageTypeOf("notes.txt"), kUnknownImageType);
-    EXPECT_EQ(ImageTypeOf("a.is"), kUnknownImageType);
-    EXPECT_EQ(ImageTypeOf("aiso"), kUnknownImageType);
-}
-
-TEST(ImageTypeOf, MatchesCaseSensitively) {
-    EXPECT_EQ(ImageTypeOf("a.ISO"), kUnknownImageType);
-    EXPECT_EQ(ImageTypeOf("a.Otp"), kUnknownImageType);
-}
-
-TEST(ImageTypeOf, FindsAnExtensionAnywhereInTheText) {
-    EXPECT_EQ(ImageTypeOf("a.iso.bak"), 1);
-    EXPECT_EQ(ImageTypeOf("/fw.ctf.d/readme"), 4);
-    EXPECT_EQ(ImageTypeOf(".inf"), 3);
-}
-
-TEST(ImageTypeOf, PrefersTheEarlierTableRowOverThePositionInTheText) {
-    EXPECT_EQ(ImageTypeOf("a.inf.otp"), 0);
-    EXPECT_EQ(ImageTypeOf("a.otp.iso"), 1);
-    EXPECT_EQ(ImageTypeOf("a.ctf.isr"), 2);
-    EXPECT_EQ(ImageTypeOf("a.ctf.inf"), 3);
+// Case-sensitive, anywhere in the text, and the earlier table row wins over the place in the
+// text ("a.inf.otp" is an .otp).
+TEST(ImageTypeOf, GivesTheTypeOfTheFirstTableRowFoundAnywhereInTheText) {
+    const auto expect = [](int type, std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            EXPECT_EQ(ImageTypeOf(name), type) << name;
+        }
+    };
+    expect(0, {"a.otp", "a.inf.otp"});
+    expect(1, {"a.iso", "a.iso.bak", "a.otp.iso"});
+    expect(2, {"a.isr", "a.ctf.isr"});
+    expect(3, {"a.inf", ".inf", "a.ctf.inf"});
+    expect(4, {"a.ctf", "/fw.ctf.d/readme"});
+    expect(kUnknownImageType, {"", "notes.txt", "a.is", "aiso", "a.ISO", "a.Otp"});
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -26,6 +25,7 @@ std::uint16_t ReferenceBitStep(std::uint16_t state) {
     return static_cast<std::uint16_t>(next);
 }
 
+// Also serves as data: for any seed but 0 the bytes differ from one another.
 Bytes ReferenceBytes(std::uint16_t seed, std::size_t count) {
     Bytes bytes;
     std::uint16_t state = seed;
@@ -38,22 +38,13 @@ Bytes ReferenceBytes(std::uint16_t seed, std::size_t count) {
     return bytes;
 }
 
-Bytes RandomBytes(std::size_t count, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::uniform_int_distribution<int> byte(0, 255);
-    Bytes bytes(count);
-    for (std::uint8_t& b : bytes) {
-        b = static_cast<std::uint8_t>(byte(generator));
-    }
-    return bytes;
-}
-
-// --- Byte sequence -------------------------------------------------------------------------
-
 TEST(ScramblerSequence, MatchesTheRegisterRuleAndRestartsFromEachSeed) {
+    // 8000 -> 1021 -> 2042 -> 4084 -> 8108 -> 1231 -> 2462 -> 48C4 -> 9188, low byte 88;
+    // 9188 -> 3331 -> 6662 -> CCC4 -> 89A9 -> 0373 -> 06E6 -> 0DCC -> 1B98, low byte 98.
+    EXPECT_EQ(ReferenceBytes(0x8000, 2), (Bytes{0x88, 0x98})) << "the reference itself";
     Scrambler scrambler;
-    const std::array<std::uint16_t, 6> seeds{0x6E19, 0x8000, 0x0001, 0xFFFF, 0x1234, 0x6E19};
-    for (const std::uint16_t seed : seeds) {
+    for (const std::uint16_t seed :
+         std::array<std::uint16_t, 6>{0x6E19, 0x8000, 0x0001, 0xFFFF, 0x1234, 0x6E19}) {
         scrambler.SetScramblerSeed(seed);
         const Bytes expected = ReferenceBytes(seed, 300);
         for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -63,120 +54,72 @@ TEST(ScramblerSequence, MatchesTheRegisterRuleAndRestartsFromEachSeed) {
     }
 }
 
-TEST(ScramblerSequence, ProducesTheHandComputedFirstBytesFromTheTopBit) {
-    // 8000 -> 1021 -> 2042 -> 4084 -> 8108 -> 1231 -> 2462 -> 48C4 -> 9188, low byte 88;
-    // 9188 -> 3331 -> 6662 -> CCC4 -> 89A9 -> 0373 -> 06E6 -> 0DCC -> 1B98, low byte 98.
-    Scrambler scrambler;
-    scrambler.SetScramblerSeed(0x8000);
-    EXPECT_EQ(scrambler.NextScramblerByte(), 0x88);
-    EXPECT_EQ(scrambler.NextScramblerByte(), 0x98);
-}
-
 TEST(ScramblerSequence, YieldsOnlyZerosUnseededOrFromSeedZero) {
     Scrambler fresh;
     for (int i = 0; i < 1000; ++i) {
         ASSERT_EQ(fresh.NextScramblerByte(), 0) << "byte " << i;
     }
-
     Scrambler reseeded;
     reseeded.SetScramblerSeed(0x6E19);
     static_cast<void>(reseeded.NextScramblerByte());
     reseeded.SetScramblerSeed(0);
-    const Bytes data = RandomBytes(256, 5);
+    const Bytes data = ReferenceBytes(5, 256);
     Bytes out(data.size(), 0xAA);
     ASSERT_TRUE(reseeded.ScrambleBuffer(data, out, data.size()));
     EXPECT_EQ(out, data);
 }
 
-// --- Buffers -------------------------------------------------------------------------------
-
-TEST(ScramblerBuffer, RoundTripsAnyDataFromTheSameSeed) {
+TEST(ScramblerBuffer, RoundTripsAnyDataFromTheSameSeedInPlaceOrNot) {
     // 65536 and above would be cut short by a 16-bit count.
-    for (const std::size_t length : {std::size_t{1}, std::size_t{8}, std::size_t{513},
-                                     std::size_t{65535}, std::size_t{65536}, std::size_t{70001}}) {
+    for (const std::size_t length : std::array<std::size_t, 6>{1, 8, 513, 65535, 65536, 70001}) {
         for (const std::uint16_t seed : std::array<std::uint16_t, 3>{0x0001, 0x6E19, 0xFFFF}) {
-            const Bytes data = RandomBytes(length, seed);
+            SCOPED_TRACE(testing::Message() << "length " << length << ", seed " << seed);
+            const Bytes data = ReferenceBytes(static_cast<std::uint16_t>(seed + 7), length);
             Bytes scrambled(length);
-            Bytes restored(length);
             Scrambler scrambler;
-
             scrambler.SetScramblerSeed(seed);
             ASSERT_TRUE(scrambler.ScrambleBuffer(data, scrambled, length));
             // One sequence byte per data byte, no more.
             const Bytes stream = ReferenceBytes(seed, length + 1);
             ASSERT_EQ(scrambler.NextScramblerByte(), stream[length]);
-            scrambler.SetScramblerSeed(seed);
-            ASSERT_TRUE(scrambler.ScrambleBuffer(scrambled, restored, length));
-
             // Every byte, the last included, was really scrambled; a no-op would round-trip too.
             for (std::size_t i = 0; i < length; ++i) {
-                ASSERT_EQ(scrambled[i], data[i] ^ stream[i])
-                    << "length " << length << ", seed " << seed << ", byte " << i;
+                ASSERT_EQ(scrambled[i], data[i] ^ stream[i]) << "byte " << i;
             }
-            EXPECT_EQ(restored, data) << "length " << length << ", seed " << seed;
+            scrambler.SetScramblerSeed(seed);
+            ASSERT_TRUE(scrambler.ScrambleBuffer(scrambled, scrambled, length));  // in place
+            EXPECT_EQ(scrambled, data);
         }
     }
 }
 
-TEST(ScramblerBuffer, ScramblesInPlaceLikeIntoASeparateBuffer) {
-    const Bytes data = RandomBytes(1000, 3);
-    Scrambler separate;
-    separate.SetScramblerSeed(0xBEEF);
-    Bytes expected(data.size());
-    ASSERT_TRUE(separate.ScrambleBuffer(data, expected, data.size()));
-
-    Scrambler inPlace;
-    inPlace.SetScramblerSeed(0xBEEF);
-    Bytes buffer = data;
-    ASSERT_TRUE(inPlace.ScrambleBuffer(buffer, buffer, buffer.size()));
-    EXPECT_EQ(buffer, expected);
+// Length 0 or a prefix: only those bytes, and only that many sequence bytes. A length beyond
+// either buffer: refused, touching neither the buffers nor the sequence.
+TEST(ScramblerBuffer, WritesOnlyTheRequestedPrefixAndRefusesALengthBeyondEitherBuffer) {
+    const auto check = [](std::size_t sourceSize, std::size_t destinationSize, std::size_t length,
+                          bool accepted) {
+        SCOPED_TRACE(testing::Message()
+                     << sourceSize << " into " << destinationSize << ", " << length);
+        const Bytes data = ReferenceBytes(9, sourceSize);
+        Bytes out(destinationSize, 0x5A);
+        Scrambler scrambler;
+        scrambler.SetScramblerSeed(0x1357);
+        EXPECT_EQ(scrambler.ScrambleBuffer(data, out, length), accepted);
+        const std::size_t done = accepted ? length : 0;
+        const Bytes stream = ReferenceBytes(0x1357, done + 1);
+        for (std::size_t i = 0; i < done; ++i) {
+            EXPECT_EQ(out[i], data[i] ^ stream[i]) << "byte " << i;
+        }
+        EXPECT_EQ(Bytes(out.begin() + static_cast<std::ptrdiff_t>(done), out.end()),
+                  Bytes(destinationSize - done, 0x5A));
+        EXPECT_EQ(scrambler.NextScramblerByte(), stream[done]);
+    };
+    check(16, 16, 5, true);
+    check(16, 16, 0, true);
+    check(0, 0, 0, true);
+    check(8, 4, 8, false);   // destination too short
+    check(8, 16, 9, false);  // source too short
 }
-
-TEST(ScramblerBuffer, WithLengthZeroTouchesNeitherDestinationNorSequence) {
-    const Bytes data = RandomBytes(16, 9);
-    const Bytes untouched(16, 0x5A);
-    Bytes out = untouched;
-    Scrambler scrambler;
-    scrambler.SetScramblerSeed(0x2468);
-
-    ASSERT_TRUE(scrambler.ScrambleBuffer(data, out, 0));
-    ASSERT_TRUE(scrambler.ScrambleBuffer({}, {}, 0));
-
-    EXPECT_EQ(out, untouched);
-    EXPECT_EQ(scrambler.NextScramblerByte(), ReferenceBytes(0x2468, 1)[0]);
-}
-
-TEST(ScramblerBuffer, WritesOnlyTheRequestedPrefix) {
-    const Bytes data = RandomBytes(16, 13);
-    Bytes out(16, 0x5A);
-    Scrambler scrambler;
-    scrambler.SetScramblerSeed(0x1357);
-
-    ASSERT_TRUE(scrambler.ScrambleBuffer(data, out, 5));
-
-    const Bytes stream = ReferenceBytes(0x1357, 5);
-    for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(out[i], data[i] ^ stream[i]) << "byte " << i;
-    }
-    EXPECT_EQ(Bytes(out.begin() + 5, out.end()), Bytes(11, 0x5A));
-}
-
-TEST(ScramblerBuffer, RefusesALengthBeyondEitherBufferAndKeepsTheSequence) {
-    const Bytes data = RandomBytes(8, 17);
-    Bytes small(4, 0x5A);
-    Bytes large(16, 0x5A);
-    Scrambler scrambler;
-    scrambler.SetScramblerSeed(0x7777);
-
-    EXPECT_FALSE(scrambler.ScrambleBuffer(data, small, 8));  // destination too short
-    EXPECT_FALSE(scrambler.ScrambleBuffer(data, large, 9));  // source too short
-
-    EXPECT_EQ(small, Bytes(4, 0x5A));
-    EXPECT_EQ(large, Bytes(16, 0x5A));
-    EXPECT_EQ(scrambler.NextScramblerByte(), ReferenceBytes(0x7777, 1)[0]);
-}
-
-// --- Self-test -----------------------------------------------------------------------------
 
 TEST(ScramblerSelfTest, RestoresTheVectorAndLeavesTheSequenceEightBytesPastItsSeed) {
     const std::array<std::uint8_t, 8> vector{0x00, 0x01, 0x01, 0x03, 0x04, 0x05, 0x06, 0x07};

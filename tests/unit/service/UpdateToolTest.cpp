@@ -5,13 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace tarnwick {
 namespace {
 
-using ::testing::ElementsAre;
+using Calls = std::vector<std::string>;
 
 // Answers the file dialog with a prepared path and records what the person would see, in order.
 class RecordingUi : public UpdateToolUi {
@@ -22,66 +21,38 @@ class RecordingUi : public UpdateToolUi {
         calls.emplace_back("choose");
         return answer_;
     }
-    void SetPathText(const std::string& path) override {
-        calls.push_back("path " + path);
-        pathText = path;
-    }
+    void SetPathText(const std::string& path) override { calls.push_back("path " + path); }
     void ShowMessage(const std::string& text) override { calls.push_back("message " + text); }
     void RefreshFields() override { calls.emplace_back("refresh"); }
 
-    std::vector<std::string> calls;
-    std::string pathText = "/previous/firmware.bin";
+    Calls calls;
 
   private:
     std::optional<std::string> answer_;
 };
 
-TEST(UpdateTool, CancellingTheFileDialogChangesNothing) {
-    ImageList list;
-    EXPECT_TRUE(list.AddImage("/c/a.iso"));
-    RecordingUi ui(std::nullopt);
-
-    RunUpdateTool(list, ui);
-
-    EXPECT_THAT(ui.calls, ElementsAre("choose"));
-    EXPECT_EQ(ui.pathText, "/previous/firmware.bin");
-    ASSERT_EQ(list.Count(), 1U);
-    EXPECT_EQ(list.At(0), "/c/a.iso");
-}
-
-TEST(UpdateTool, TreatsAnEmptyAnswerAsACancel) {
-    ImageList list;
-    RecordingUi ui(std::string{});
-
-    RunUpdateTool(list, ui);
-
-    EXPECT_THAT(ui.calls, ElementsAre("choose"));
-    EXPECT_EQ(list.Count(), 0U);
-}
-
-TEST(UpdateTool, RegistersANewFileAndShowsItsPathWithoutAMessage) {
-    ImageList list;
-    RecordingUi ui(std::string("/c/img/a.iso"));
-
-    RunUpdateTool(list, ui);
-
-    EXPECT_THAT(ui.calls, ElementsAre("choose", "path /c/img/a.iso", "refresh"));
-    ASSERT_EQ(list.Count(), 1U);
-    EXPECT_EQ(list.At(0), "/c/img/a.iso");
-}
-
-TEST(UpdateTool, TellsThePersonAFileIsAlreadyThereBeforeRefreshingTheFields) {
-    ImageList list;
-    EXPECT_TRUE(list.AddImage("/c/x/notes.txt"));
-    RecordingUi ui(std::string("/e/notes.txt"));
-
-    RunUpdateTool(list, ui);
-
-    EXPECT_THAT(ui.calls,
-                ElementsAre("choose", "path /e/notes.txt", "message 文件已经存在！", "refresh"));
-    EXPECT_EQ(ui.pathText, "/e/notes.txt");
-    ASSERT_EQ(list.Count(), 1U);
-    EXPECT_EQ(list.At(0), "/e/notes.txt");
+// Each run starts from a list holding "/c/x/notes.txt".
+TEST(UpdateTool, RegistersTheChosenFileAndTellsOfOneAlreadyThereBeforeRefreshing) {
+    const auto check = [](const char* what, std::optional<std::string> answer, const Calls& calls,
+                          const std::vector<std::string>& entries) {
+        SCOPED_TRACE(what);
+        ImageList list;
+        ASSERT_TRUE(list.AddImage("/c/x/notes.txt"));
+        RecordingUi ui(std::move(answer));
+        RunUpdateTool(list, ui);
+        EXPECT_EQ(ui.calls, calls);
+        std::vector<std::string> found;
+        for (std::size_t i = 0; i < list.Count(); ++i) {
+            found.push_back(list.At(i));
+        }
+        EXPECT_EQ(found, entries);
+    };
+    check("cancelled: nothing changes", std::nullopt, {"choose"}, {"/c/x/notes.txt"});
+    check("an empty answer is a cancel", std::string{}, {"choose"}, {"/c/x/notes.txt"});
+    check("a new file, without a message", "/c/img/a.iso",
+          {"choose", "path /c/img/a.iso", "refresh"}, {"/c/x/notes.txt", "/c/img/a.iso"});
+    check("a file already there", "/e/notes.txt",
+          {"choose", "path /e/notes.txt", "message 文件已经存在！", "refresh"}, {"/e/notes.txt"});
 }
 
 }  // namespace
