@@ -73,7 +73,9 @@ int SelectProgrammer(const TargetOptions& o, Session& session, ConsoleDisplay& c
         session.Link().Set(std::move(device), *drive);
         return kExitSuccess;
     }
-    session.Discovery().Rescan();
+    ScanReport scan;
+    session.Discovery().FindProgrammer(&scan);
+    session.Discovery().UpdateLinkStatus();
     if (!session.Link().Device()) {
         if (o.wait) {
             console.Line("waiting for a programmer to be plugged in..");
@@ -81,6 +83,12 @@ int SelectProgrammer(const TargetOptions& o, Session& session, ConsoleDisplay& c
         }
         std::cerr << "tarnwick-cli: no programmer found (`tarnwick-cli list` shows every drive "
                      "probed and why it is not the programmer)\n";
+        // A drive that could not be opened may be the programmer without access rights.
+        for (const ProbeReport& probe : scan.probes) {
+            if (probe.verdict == ProbeVerdict::CannotOpen) {
+                std::cerr << "tarnwick-cli: " << probe.Describe() << '\n';
+            }
+        }
         return kExitNoProgrammer;
     }
     return kExitSuccess;

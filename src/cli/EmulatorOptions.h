@@ -1,11 +1,10 @@
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "emulator/EmulatedProgrammer.h"
+#include "emulator/FaultOptions.h"
 
 namespace CLI {
 class App;
@@ -18,14 +17,7 @@ namespace tarnwick::cli {
 struct EmulatorOptions {
     bool enabled = false;
     std::string flashFile;  // kept across runs when given
-    std::uint64_t flashSize = NorFlash::kDefaultSize;
-    std::uint64_t latencyUs = 0;
-    std::vector<std::string> resendPages;  // "ADDRESS:COUNT"
-    std::vector<std::uint32_t> failPages;
-    std::vector<std::string> malformedStatus;  // "ADDRESS:COUNT"
-    std::int64_t failEraseBlock = -1;
-    bool muteLink = false;
-    std::int64_t dropAfter = -1;
+    FaultOptions faults;
 };
 
 void AddEmulatorOptions(CLI::App& command, EmulatorOptions& options);

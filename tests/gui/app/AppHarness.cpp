@@ -24,8 +24,13 @@ std::optional<QString> FakePrompts::Ask(const QString& filter, const char* dialo
     if (fileAnswers.empty()) {
         return std::nullopt;
     }
-    auto answer = fileAnswers.front();
+    // Taken apart by hand: GCC 12 at -O2 sees a copied optional<QString> as maybe unset.
+    const bool cancelled = !fileAnswers.front().has_value();
+    const QString answer = fileAnswers.front().value_or(QString());
     fileAnswers.pop_front();
+    if (cancelled) {
+        return std::nullopt;
+    }
     return answer;
 }
 

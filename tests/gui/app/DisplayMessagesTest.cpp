@@ -82,7 +82,7 @@ class DisplayMessagesTest : public QObject {
         QCOMPARE(std::set<unsigned>(seen[0].begin(), seen[0].end()).size(), std::size_t{200});
 
         for (unsigned i = MessageRegistry::kFirst + 202; i <= MessageRegistry::kLast; ++i) {
-            QVERIFY(registry.Register("M" + std::to_string(i)) != 0);
+            QVERIFY(registry.Register(std::to_string(i).insert(0, 1, 'M')) != 0);
         }
         QCOMPARE(registry.Register("ONE_TOO_MANY"), 0u);
         QCOMPARE(registry.Register("PROGRAM_MSG_TO_DISPLASY"), a);

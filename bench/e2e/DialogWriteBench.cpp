@@ -1,0 +1,113 @@
+// tarnwick-bench-dialog-write IMAGE: the time of one firmware update through the main dialog
+// on the real platform layer (drives from sysfs, hot-plug from uevents): the file is chosen,
+// the update button clicked, and the clock stops when the job has ended. The job reports every
+// page to the dialog, which repaints its progress bar, so this is tarnwick-cli write's figure
+// with the dialog showing progress. Needs an X server (or QT_QPA_PLATFORM=offscreen) and the
+// programmer plugged in. Prints the seconds; exit status 1 when the update did not succeed.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QPushButton>
+#include <QThread>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include "app/DialogTemplate.h"
+#include "app/ProgrammerDialog.h"
+#include "app/UserPrompts.h"
+#include "jobs/JobTexts.h"
+#include "platform/linux/SysfsDriveProvider.h"
+#include "platform/linux/UdevMonitor.h"
+
+namespace {
+
+using namespace tarnwick;
+
+// The person: picks the image in the open dialog and dismisses everything else.
+class ScriptedPrompts final : public UserPrompts {
+  public:
+    explicit ScriptedPrompts(QString file) : image(std::move(file)) {}
+    void ShowMessage(const QString& text) override {
+        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+    }
+    std::optional<QString> ChooseFileToOpen(const QString&) override { return image; }
+    std::optional<QString> ChooseNameToOpen(const QString&) override { return image; }
+    std::optional<QString> ChooseFileToSave(const QString&) override { return std::nullopt; }
+    int RunModal(QDialog&) override { return 0; }
+    QAction* ChooseFromMenu(QMenu&, const QPoint&) override { return nullptr; }
+
+  private:
+    QString image;
+};
+
+// Handles events until `done` or the hang guard runs out.
+bool RunUntil(const std::function<bool()>& done, int limitMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > limitMs) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tarnwick-bench-dialog-write IMAGE\n");
+        return 2;
+    }
+    ProgrammerLink link;
+    FirmwarePath firmwarePath;
+    ProgrammerFileInfo fileInfo;
+    ImageList images;
+    Scrambler scrambler;
+    ScriptedPrompts prompts(QString::fromLocal8Bit(argv[1]));
+    std::ostringstream diagnostics;
+    SysfsDriveProvider drives;
+    ProgrammerDialog dialog(DialogServices{
+        .link = link,
+        .drives = drives,
+        .firmwarePath = firmwarePath,
+        .fileInfo = fileInfo,
+        .prompts = prompts,
+        .messages = MessageRegistry::Process(),
+        .images = images,
+        .scrambler = scrambler,
+        .openDeviceChanges = [] { return std::make_unique<UdevMonitor>(); },
+        .diagnostics = diagnostics,
+    });
+    dialog.OnInitDialog();
+    dialog.show();
+    auto* button = dialog.Controls().Get<QPushButton>(ids::kUpdateButton);
+    if (!RunUntil([&] { return button->isEnabled(); }, 30'000)) {
+        std::fprintf(stderr, "no programmer found\n");
+        return 1;
+    }
+    dialog.OnCommand(ids::kSelectFileButton);
+
+    QElapsedTimer timer;
+    timer.start();
+    button->click();
+    const bool ended = RunUntil([&] { return !dialog.Jobs().Busy(); }, 600'000);
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    auto* log = dialog.Controls().Get<QListWidget>(ids::kLogList);
+    // A write error ends with the "done" line too, after its own error line.
+    const bool written =
+        ended && log->count() > 0 &&
+        log->item(log->count() - 1)->text() == QString::fromUtf8(texts::kWriteDone) &&
+        log->findItems(QString::fromUtf8(texts::kWriteError), Qt::MatchExactly).isEmpty();
+    if (!written) {
+        std::fprintf(stderr, "the update did not succeed\n");
+        return 1;
+    }
+    std::printf("%.3f\n", seconds);
+    return 0;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "emulator/FaultPlan.h"
+#include "emulator/NorFlash.h"
+
+namespace CLI {
+class App;
+}
+
+namespace tarnwick {
+
+// The emulated programmer's size and misbehaviour, under the same option names tarnwick-cli
+// uses for --emulate, so a test can hand the same faults to either.
+struct FaultOptions {
+    std::uint64_t flashSize = NorFlash::kDefaultSize;
+    std::uint64_t latencyUs = 0;
+    std::vector<std::string> resendPages;  // "ADDRESS:COUNT"
+    std::vector<std::uint32_t> failPages;
+    std::vector<std::string> malformedStatus;  // "ADDRESS:COUNT"
+    std::int64_t failEraseBlock = -1;
+    bool muteLink = false;
+    std::int64_t dropAfter = -1;
+};
+
+void AddFaultOptions(CLI::App& app, FaultOptions& options);
+
+// The fault plan the options describe; none with *error set when one of them is malformed.
+std::optional<FaultPlan> MakeFaultPlan(const FaultOptions& options, std::string* error);
+
+// Whether the flash size is one the programmer can have: a non-zero multiple of the erase
+// block, at most 4 GiB.
+bool ValidFlashSize(std::uint64_t size);
+
+}  // namespace tarnwick

@@ -1,0 +1,53 @@
+#include "emulator/gadget/VendorCheck.h"
+
+#include "link/CommandBlock.h"
+
+namespace tarnwick::gadget {
+
+namespace {
+
+const char* Name(Direction d) {
+    switch (d) {
+        case Direction::In:
+            return "in";
+        case Direction::Out:
+            return "out";
+        case Direction::None:
+            break;
+    }
+    return "none";
+}
+
+}  // namespace
+
+std::string CheckVendorCommand(const CommandBlockWrapper& cbw) {
+    if (cbw.cbLength != 16) {
+        return "vendor command in a command block of " + std::to_string(cbw.cbLength) +
+               " bytes, not 16";
+    }
+    if (std::string problem = CheckCommandBlock(cbw.cb); !problem.empty()) {
+        return problem;
+    }
+    const DecodedCommand cmd = DecodeCommand(cbw.cb);
+    const char* what = "status query";
+    Direction wanted = Direction::In;
+    std::uint32_t length = cmd.length;
+    if (cmd.op == kOpPageRead) {
+        what = "page read";
+    } else if (cmd.op == kOpPageWrite && cmd.sub == kSubWrite) {
+        what = "page write";
+        wanted = Direction::Out;
+    } else if (cmd.op == kOpPageWrite) {
+        what = "block erase";
+        length = kReplyLength;
+    }
+    const Direction host = cbw.HostDirection();
+    if (host != wanted || cbw.dataTransferLength != length) {
+        return std::string(what) + " with a data phase of " +
+               std::to_string(cbw.dataTransferLength) + " bytes " + Name(host) +
+               ", the command block asks for " + std::to_string(length) + " bytes " + Name(wanted);
+    }
+    return {};
+}
+
+}  // namespace tarnwick::gadget

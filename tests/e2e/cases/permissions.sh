@@ -1,0 +1,54 @@
+# A user without root: the SCSI generic node needs only read-write permission, which the udev
+# rule grants (group and mode). No udev daemon runs in the guest, so the rule's effect is put
+# on the node by hand, with the group and mode read from the rule itself.
+. "$(dirname "${BASH_SOURCE[0]}")/../lib/guest.sh"
+
+: "${E2E_SOURCE:?E2E_SOURCE names the source directory}"
+rule=$E2E_SOURCE/res/udev/70-tarnwick-programmer.rules
+group=$(grep -o 'GROUP="[^"]*"' "$rule" | head -n 1 | cut -d'"' -f2)
+mode=$(grep -o 'MODE="[^"]*"' "$rule" | head -n 1 | cut -d'"' -f2)
+gid=$(getent group "$group" | cut -d: -f3)
+check "the udev rule names a group ($group, gid $gid) and a mode ($mode)" \
+    [ -n "$group" ] && [ -n "$gid" ] && [ -n "$mode" ]
+
+nobody=$(id -u nobody)
+as_user() {  # as_user GROUPS CMD...: run as the unprivileged user with these extra groups
+    local groups=$1
+    shift
+    if [ -n "$groups" ]; then
+        setpriv --reuid="$nobody" --regid="$nobody" --groups="$groups" -- "$@"
+    else
+        setpriv --reuid="$nobody" --regid="$nobody" --clear-groups -- "$@"
+    fi
+}
+
+load_scsi_debug 1
+load_usb_stack
+gadget_start prog
+dev=$(wait_for_device "$VENDOR")
+chmod 755 "$WORK"
+random_image "$WORK/image.bin" 131072
+chmod 644 "$WORK/image.bin"
+
+# As devtmpfs made it: root's alone.
+expect_exit 9 "without the rule's permissions a user's write finds no programmer (exit 9)" \
+    as_user "" "$CLI" write "$WORK/image.bin"
+expect_exit 9 "without them write --device $dev refuses the node (exit 9)" \
+    as_user "" "$CLI" write "$WORK/image.bin" --device "$dev"
+output_has "and says permission was denied" "$WORK/err" "Permission denied"
+output_has "and says how to get it: the udev rule" "$WORK/err" "70-tarnwick-programmer.rules"
+expect_exit 9 "without them list finds no programmer" as_user "" "$CLI" list
+output_has "list says $dev cannot be opened for lack of permission" "$WORK/out" "Permission denied"
+
+# What the rule does on a machine with udev.
+chgrp "$group" "$dev"
+chmod "$mode" "$dev"
+expect_exit 0 "a user in group $group writes and verifies once the node has the rule's group and mode" \
+    as_user "$gid" "$CLI" write "$WORK/image.bin" --verify
+gadget_ctl prog dump
+check "the flash holds the image the user wrote" flash_holds prog "$WORK/image.bin"
+expect_exit 9 "a user outside group $group still finds no programmer" \
+    as_user "" "$CLI" write "$WORK/image.bin"
+
+gadget_stop prog
+finish
