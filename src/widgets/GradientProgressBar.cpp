@@ -34,8 +34,6 @@ GradientProgressBar::GradientProgressBar(QWidget* parent)
     : QProgressBar(parent), backgroundColor_(ToColorRef(palette().color(QPalette::Button))) {
     // Every paint covers the whole area itself; an erase first would only make the bar flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    repaintLater.setSingleShot(true);
-    connect(&repaintLater, &QTimer::timeout, this, [this] { update(); });
 }
 
 GradientProgressBar::~GradientProgressBar() = default;
@@ -96,21 +94,11 @@ void GradientProgressBar::SetShowPercent(bool show) {
 }
 
 void GradientProgressBar::ScheduleRepaint() {
-    // Posted, never synchronous: a burst of positions costs one paint, and changes within a
-    // frame of the last paint wait for the frame to end.
-    if (repaintLater.isActive()) {
-        return;
-    }
-    const qint64 since = sinceLastPaint.isValid() ? sinceLastPaint.elapsed() : kFrameMs;
-    if (since >= kFrameMs) {
-        update();
-    } else {
-        repaintLater.start(static_cast<int>(kFrameMs - since));
-    }
+    // Posted, never synchronous: a burst of positions costs one paint.
+    update();
 }
 
 void GradientProgressBar::paintEvent(QPaintEvent* event) {
-    sinceLastPaint.restart();
     QPainter painter(this);
     const QRect client = rect();
     if (pos_ <= lower_ || pos_ > upper_) {

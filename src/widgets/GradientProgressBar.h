@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QProgressBar>
-#include <QTimer>
 #include <cstdint>
 
 namespace tarnwick {
@@ -13,8 +11,8 @@ namespace tarnwick {
 //
 // All state lives here; the base class's value and range are not used, because its setValue
 // repaints synchronously and drops positions outside the range, which this bar paints flat.
-// UI thread only. Every setter only schedules a repaint, only when something changed, and at
-// most one per frame interval, so the programming job may report a position per flashed page.
+// UI thread only. Every setter only schedules a repaint, and only when something changed, so the
+// programming job may report a position per flashed page.
 class GradientProgressBar : public QProgressBar {
     Q_OBJECT
 
@@ -65,12 +63,6 @@ class GradientProgressBar : public QProgressBar {
     int controlLower_ = 0;
     int controlUpper_ = 100;
     int controlPos_ = 0;
-
-    // A job moves the bar once per page, hundreds of times a second; paints beyond what an eye
-    // can follow would only take time from the job.
-    static constexpr qint64 kFrameMs = 30;
-    QElapsedTimer sinceLastPaint;
-    QTimer repaintLater;
 };
 
 }  // namespace tarnwick
