@@ -17,6 +17,12 @@ struct FaultPlan {
     std::set<std::uint32_t> failPage;
     // The next N write-status replies after a write of the page echo the wrong sub-code.
     std::map<std::uint32_t, int> malformedStatus;
+    // The first N page-write commands of the page fail as requests (CHECK CONDITION): nothing
+    // is programmed and the write status stays what it was.
+    std::map<std::uint32_t, int> failWriteRequest;
+    // The next N write-status replies after a write of the page are cut short after their two
+    // echo bytes (fc 07): the data phase moves 2 of the bytes asked for.
+    std::map<std::uint32_t, int> shortStatus;
     // The erase of this block is answered with a failure reply.
     std::optional<std::uint32_t> failEraseBlock;
     // The link-status query goes unanswered (the exchange times out).

@@ -28,6 +28,8 @@ enum class ProgramEnding {
 struct ProgramResult {
     ProgramEnding ending = ProgramEnding::Success;
     std::string detail;  // what failed and where, for a person; empty on success
+    // Bytes of the file the programmer confirmed; on success the whole file as it was opened.
+    std::uint64_t bytesWritten = 0;
 };
 
 // Told after each page the programmer confirmed. Called on the job's thread; must be quick.

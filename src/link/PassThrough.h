@@ -29,6 +29,9 @@ struct TransferFault {
     int scsiStatus = 0;
     std::uint8_t senseLength = 0;
     std::array<std::uint8_t, 32> sense{};
+    // Bytes of the data phase that did not move (SG_IO's resid); an exchange that moved fewer
+    // bytes than asked failed, whatever its status.
+    std::uint32_t residual = 0;
     std::string what;  // short cause, e.g. "SG_IO: No such device (ENODEV)"
 
     // `what`, followed by the SCSI status and sense bytes when there are any.
@@ -37,8 +40,9 @@ struct TransferFault {
 
 // A way to send vendor command blocks to one programmer.
 // Blocks until the device answered or the request's time-out ran out. One thread at a time
-// per device. Returns true only when the whole exchange succeeded; otherwise false with the
-// cause in *fault (when given). A device that has gone away fails every request.
+// per device. Returns true only when the whole exchange succeeded, every byte of the data phase
+// moved included; otherwise false with the cause in *fault (when given). A device that has gone
+// away fails every request.
 class PassThrough {
   public:
     virtual ~PassThrough() = default;
