@@ -13,6 +13,7 @@
 #include <iostream>
 
 #include "emulator/gadget/BulkOnly.h"
+#include "emulator/gadget/DataPhase.h"
 #include "emulator/gadget/VendorCheck.h"
 
 namespace tarnwick::gadget {
@@ -74,16 +75,18 @@ bool ProgrammerGadget::Start(std::string* error) {
     goneFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     controlRunning = true;
     bulkRunning = true;
-    control = std::thread([this] {
-        ControlLoop();
-        controlRunning = false;
-    });
     bulk = std::thread([this] {
         BulkLoop();
         bulkRunning = false;
     });
-    controlHandle = control.native_handle();
+    // The control thread interrupts the bulk thread on a reset: its handle is stored before
+    // the control thread starts, which makes it visible there without a lock.
     bulkHandle = bulk.native_handle();
+    control = std::thread([this] {
+        ControlLoop();
+        controlRunning = false;
+    });
+    controlHandle = control.native_handle();
     return true;
 }
 
@@ -325,13 +328,7 @@ void ProgrammerGadget::ServeCommand(std::span<const std::uint8_t> bytes) {
         }
     }
 
-    const Intent intent = target.IntentFor(cbw);
-    const Direction host = cbw.HostDirection();
-    const std::uint32_t hostLength = cbw.dataTransferLength;
-    std::uint32_t residue = hostLength;
-    bool phaseError = false;
-    CommandResult result;
-
+    const DataPhasePlan plan = PlanDataPhase(cbw, target.IntentFor(cbw));
     auto readFully = [&](std::vector<std::uint8_t>& into) {
         std::size_t done = 0;
         while (done < into.size()) {
@@ -346,51 +343,26 @@ void ProgrammerGadget::ServeCommand(std::span<const std::uint8_t> bytes) {
         }
         return true;
     };
-
-    if (host == Direction::None) {
-        phaseError = intent.direction != Direction::None;
-        if (!phaseError) {
-            result = target.Execute(cbw, {});
-            residue = 0;
+    std::vector<std::uint8_t> data(plan.receive);
+    if (!readFully(data)) {
+        return;  // the host gave up on this command
+    }
+    // What is not wanted is read in pieces: the host's length alone never decides how much
+    // memory this takes.
+    std::vector<std::uint8_t> scrap(std::min<std::uint32_t>(plan.discard, 0x10000));
+    for (std::uint32_t left = plan.discard; left > 0;) {
+        scrap.resize(std::min<std::size_t>(left, scrap.size()));
+        if (!readFully(scrap)) {
+            return;
         }
-    } else if (host == Direction::Out) {
-        phaseError = intent.direction == Direction::In ||
-                     (intent.direction == Direction::Out && intent.length > hostLength);
-        const std::uint32_t useful =
-            !phaseError && intent.direction == Direction::Out ? intent.length : 0;
-        // The host's data is taken in full even when the command wants less or none of it, so
-        // the host goes straight on to the status. What is not wanted is read in pieces and
-        // dropped: the host's length alone never decides how much memory this takes.
-        std::vector<std::uint8_t> data(useful);
-        if (!readFully(data)) {
-            return;  // the host gave up on this command
-        }
-        std::vector<std::uint8_t> scrap(std::min<std::uint32_t>(hostLength - useful, 0x10000));
-        for (std::uint32_t left = hostLength - useful; left > 0;) {
-            scrap.resize(std::min<std::size_t>(left, scrap.size()));
-            if (!readFully(scrap)) {
-                return;
-            }
-            left -= static_cast<std::uint32_t>(scrap.size());
-        }
-        if (!phaseError) {
-            result = target.Execute(cbw, data);
-            residue = hostLength - useful;
-        }
-    } else {
-        phaseError = intent.direction == Direction::Out ||
-                     (intent.direction == Direction::In && intent.length > hostLength);
-        if (phaseError) {
-            if (stale()) {
-                return;
-            }
-            ffs->StallIn();
-        } else {
-            result = target.Execute(cbw, {});
-        }
+        left -= static_cast<std::uint32_t>(scrap.size());
+    }
+    CommandResult result;
+    if (!plan.phaseError) {
+        result = target.Execute(cbw, data);
     }
 
-    if (!phaseError && result.outcome == Outcome::NoAnswer) {
+    if (result.outcome == Outcome::NoAnswer) {
         {
             std::lock_guard lock(logMutex);
             log << "tarnwick-gadget: leaving command " << Hex(std::span(cbw.cb).first(2))
@@ -399,7 +371,7 @@ void ProgrammerGadget::ServeCommand(std::span<const std::uint8_t> bytes) {
         WaitForNewGeneration(seen);  // until the host resets or the gadget is unplugged
         return;
     }
-    if (!phaseError && result.outcome == Outcome::DeviceGone) {
+    if (result.outcome == Outcome::DeviceGone) {
         {
             std::lock_guard lock(logMutex);
             log << "tarnwick-gadget: the programmer fell off the bus" << std::endl;
@@ -409,34 +381,25 @@ void ProgrammerGadget::ServeCommand(std::span<const std::uint8_t> bytes) {
         WaitForNewGeneration(seen);
         return;
     }
-    if (!phaseError && host == Direction::In) {
-        const std::size_t sent = std::min<std::size_t>(result.dataIn.size(), hostLength);
-        if (stale()) {
-            return;
-        }
-        if (sent > 0) {
-            const long n = ffs->WriteIn(std::span<const std::uint8_t>(result.dataIn).first(sent));
-            if (n != static_cast<long>(sent)) {
-                return;  // the host gave up on this command
-            }
-        }
-        if (sent < hostLength) {
-            // A short packet ends the data by itself; an empty or packet-aligned one would
-            // leave the host waiting for more, so the pipe is halted instead.
-            const std::uint16_t maxPacket = ffs->MaxPacketIn();
-            if (maxPacket == 0 || sent % maxPacket == 0) {
-                ffs->StallIn();
-            }
-        }
-        residue = hostLength - static_cast<std::uint32_t>(sent);
-    }
-    const CswStatus status = phaseError                        ? CswStatus::PhaseError
-                             : result.outcome == Outcome::Good ? CswStatus::Passed
-                                                               : CswStatus::Failed;
+    const std::uint16_t maxPacket =
+        cbw.HostDirection() == Direction::In ? ffs->MaxPacketIn() : std::uint16_t{0};
+    const BulkReply reply = PlanReply(cbw, plan, result.outcome, result.dataIn.size(), maxPacket);
     if (stale()) {
         return;
     }
-    const auto csw = EncodeCsw(cbw.tag, residue, status);
+    if (reply.send > 0) {
+        const long n = ffs->WriteIn(std::span<const std::uint8_t>(result.dataIn).first(reply.send));
+        if (n != static_cast<long>(reply.send)) {
+            return;  // the host gave up on this command
+        }
+    }
+    if (reply.haltIn) {
+        ffs->StallIn();
+    }
+    if (stale()) {
+        return;
+    }
+    const auto csw = EncodeCsw(cbw.tag, reply.residue, reply.status);
     ffs->WriteIn(csw);
 }
 

@@ -91,6 +91,9 @@ class ProgrammerGadget {
 
     std::thread control;
     std::thread bulk;
+    // Written by Start before the threads that read them exist: bulkHandle (read by the control
+    // thread) before the control thread starts, controlHandle (read only by the controlling
+    // thread) after.
     pthread_t controlHandle{};
     pthread_t bulkHandle{};
     std::atomic<bool> controlRunning{false};

@@ -202,6 +202,13 @@ CommandResult ScsiTarget::Vendor(const CommandBlockWrapper& cbw, std::span<std::
     if (programmer.Exchange(request, &fault)) {
         return result;
     }
+    // A reply cut short is not an error of the device: the bytes that moved go back as a short
+    // data-in with GOOD status, and the host sees the rest missing as its residue.
+    if (request.direction == DataDirection::In && fault.sysErrno == 0 && fault.scsiStatus == 0 &&
+        fault.residual > 0 && fault.residual <= request.transferLength) {
+        result.dataIn.resize(request.transferLength - fault.residual);
+        return result;
+    }
     result.dataIn.clear();
     if (fault.sysErrno == ETIMEDOUT) {
         result.outcome = Outcome::NoAnswer;

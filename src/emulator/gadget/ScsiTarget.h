@@ -71,7 +71,8 @@ class ScsiTarget {
     Intent IntentFor(const CommandBlockWrapper& cbw) const;
 
     // Runs the command. `dataOut` holds what the host sent for a data-out command, exactly the
-    // length IntentFor asked for; it may be changed.
+    // length IntentFor asked for; it may be changed. A vendor reply that the programmer cut
+    // short is Good with only the bytes that moved in `dataIn`.
     CommandResult Execute(const CommandBlockWrapper& cbw, std::span<std::uint8_t> dataOut);
 
     // The sense REQUEST SENSE would return now.

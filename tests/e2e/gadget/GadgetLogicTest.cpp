@@ -8,6 +8,7 @@
 
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/gadget/BulkOnly.h"
+#include "emulator/gadget/DataPhase.h"
 #include "emulator/gadget/ScsiTarget.h"
 #include "emulator/gadget/VendorCheck.h"
 #include "link/CommandBlock.h"
@@ -72,6 +73,72 @@ TEST(BulkOnly, AStatusWrapperCarriesTagResidueAndStatusLittleEndian) {
     const std::array<std::uint8_t, kCswSize> expected = {'U', 'S', 'B', 'S', 4, 3, 2,
                                                          1,   0,   2,   0,   0, 2};
     EXPECT_EQ(csw, expected);
+}
+
+// Each row: what the host announced, what the command wanted, how it ended, and what must go
+// back on the wire.
+struct DataPhaseRow {
+    const char* behaviour;
+    Direction host;
+    std::uint32_t hostLength;
+    Intent wanted;
+    Outcome outcome;
+    std::size_t replyBytes;
+    DataPhasePlan plan;
+    BulkReply reply;
+};
+
+TEST(DataPhase, EachCommandGetsTheDataPhaseAndStatusTheHostCanFollow) {
+    constexpr auto In = Direction::In;
+    constexpr auto Out = Direction::Out;
+    constexpr auto None = Direction::None;
+    constexpr auto Good = Outcome::Good;
+    constexpr auto Check = Outcome::CheckCondition;
+    constexpr auto Passed = CswStatus::Passed;
+    constexpr auto Failed = CswStatus::Failed;
+    constexpr auto Phase = CswStatus::PhaseError;
+    // clang-format off
+    const DataPhaseRow rows[] = {
+        //     host       wanted       outcome reply  phase receive discard  send halt residue status
+        {"a status query answered in full",
+               In,   16,  {In,   16},  Good,   16,    {},                    {16,  false, 0,  Passed}},
+        {"a status reply cut to two bytes is a short data-in, GOOD, with the rest as residue",
+               In,   16,  {In,   16},  Good,   2,     {},                    {2,   false, 14, Passed}},
+        {"a failed data-in command sends nothing and halts bulk-in",
+               In,   16,  {In,   16},  Check,  0,     {},                    {0,   true,  16, Failed}},
+        {"a reply a whole packet short halts bulk-in after it",
+               In,   1024, {In, 1024}, Good,   512,   {},                    {512, true, 512, Passed}},
+        {"a page write takes all its data",
+               Out,  512, {Out, 512},  Good,   0,     {false, 512, 0},       {0,   false, 0,  Passed}},
+        {"a page write the programmer refuses takes its data and fails",
+               Out,  512, {Out, 512},  Check,  0,     {false, 512, 0},       {0,   false, 0,  Failed}},
+        {"data beyond what the command wants is read and dropped",
+               Out, 1024, {Out, 512},  Good,   0,     {false, 512, 512},     {0,  false, 512, Passed}},
+        {"data sent for a command that answers is a phase error",
+               Out,  512, {In,   16},  Good,   0,     {true,  0,   512},     {0,  false, 512, Phase}},
+        {"a host reading less than the command answers is a phase error",
+               In,   8,   {In,   36},  Good,   0,     {true,  0,   0},       {0,   true,  8,  Phase}},
+        {"a host expecting no data for a command that answers is a phase error",
+               None, 0,   {In,    8},  Good,   0,     {true,  0,   0},       {0,   false, 0,  Phase}},
+        {"a command without data passes with no residue",
+               None, 0,   {},          Good,   0,     {},                    {0,   false, 0,  Passed}},
+    };
+    // clang-format on
+    for (const DataPhaseRow& row : rows) {
+        SCOPED_TRACE(row.behaviour);
+        CommandBlockWrapper cbw;
+        cbw.dataTransferLength = row.hostLength;
+        cbw.directionIn = row.host == Direction::In;
+        const DataPhasePlan plan = PlanDataPhase(cbw, row.wanted);
+        EXPECT_EQ(plan.phaseError, row.plan.phaseError);
+        EXPECT_EQ(plan.receive, row.plan.receive);
+        EXPECT_EQ(plan.discard, row.plan.discard);
+        const BulkReply reply = PlanReply(cbw, plan, row.outcome, row.replyBytes, 512);
+        EXPECT_EQ(reply.send, row.reply.send);
+        EXPECT_EQ(reply.haltIn, row.reply.haltIn);
+        EXPECT_EQ(reply.residue, row.reply.residue);
+        EXPECT_EQ(reply.status, row.reply.status);
+    }
 }
 
 TEST(VendorCheck, TheJobsCommandsAreWellFormed) {
@@ -180,14 +247,6 @@ TEST_F(ScsiTargetTest, VendorCommandsReachTheProgrammerUnchanged) {
     EXPECT_EQ(log[0].transferLength, 512u);
 }
 
-TEST_F(ScsiTargetTest, AMalformedVendorCommandComesBackAsIllegalRequest) {
-    CommandBlock cdb = MakeStatusQuery(1, 0, 16);
-    cdb[15] = 0xAA;
-    EXPECT_EQ(target.Execute(WrapVendor(cdb, Direction::In, 16), {}).outcome,
-              Outcome::CheckCondition);
-    EXPECT_EQ(target.PendingSense().key, kSenseIllegalRequest);
-}
-
 TEST_F(ScsiTargetTest, AnOversizedVendorDataPhaseIsRefusedBeforeItReachesTheProgrammer) {
     const auto cbw = WrapVendor(MakePageRead(0, 512), Direction::In, 0x10001);
     EXPECT_EQ(target.IntentFor(cbw).direction, Direction::None);
@@ -196,20 +255,91 @@ TEST_F(ScsiTargetTest, AnOversizedVendorDataPhaseIsRefusedBeforeItReachesTheProg
     EXPECT_TRUE(programmer.Log().empty());
 }
 
-TEST_F(ScsiTargetTest, AMutedLinkQueryIsNeverAnswered) {
-    FaultPlan plan;
-    plan.muteLinkQuery = true;
-    programmer.SetFaults(plan);
-    EXPECT_EQ(target.Execute(WrapVendor(MakeStatusQuery(1, 0, 16), Direction::In, 16), {}).outcome,
-              Outcome::NoAnswer);
+// A programmer that fails each exchange in one way, with two bytes of reply when cut short.
+class FailingProgrammer : public PassThrough {
+  public:
+    explicit FailingProgrammer(TransferFault f) : failure(std::move(f)) {}
+    bool Exchange(const PassThroughRequest& request, TransferFault* fault) override {
+        auto* reply = static_cast<std::uint8_t*>(request.buffer);
+        reply[0] = 0xFC;
+        reply[1] = 0x07;
+        *fault = failure;
+        return false;
+    }
+
+  private:
+    TransferFault failure;
+};
+
+TransferFault Failure(int sysErrno, int scsiStatus, std::uint32_t residual,
+                      std::uint8_t senseKey = 0) {
+    TransferFault fault;
+    fault.sysErrno = sysErrno;
+    fault.scsiStatus = scsiStatus;
+    fault.residual = residual;
+    if (senseKey != 0) {
+        fault.senseLength = 18;
+        fault.sense[0] = 0x70;
+        fault.sense[2] = senseKey;
+        fault.sense[12] = kAscInvalidOpcode;
+    }
+    return fault;
 }
 
-TEST_F(ScsiTargetTest, AProgrammerThatFellOffTheBusMakesTheGadgetGo) {
-    FaultPlan plan;
-    plan.dropAfterCommands = 0;
-    programmer.SetFaults(plan);
-    EXPECT_EQ(target.Execute(WrapVendor(MakeStatusQuery(1, 0, 16), Direction::In, 16), {}).outcome,
-              Outcome::DeviceGone);
+TEST(ScsiTargetVendor, EachWayTheProgrammerFailsBecomesWhatTheHostMustSee) {
+    struct Row {
+        const char* behaviour;
+        TransferFault failure;
+        Outcome outcome;
+        std::size_t replyBytes;
+        Sense sense;
+    };
+    const Row rows[] = {
+        {"a status reply cut short goes back as the two bytes that moved, GOOD",
+         Failure(0, 0, 14),
+         Outcome::Good,
+         2,
+         {}},
+        {"a refused request is CHECK CONDITION with the programmer's sense",
+         Failure(0, 2, 0, kSenseIllegalRequest),
+         Outcome::CheckCondition,
+         0,
+         {kSenseIllegalRequest, kAscInvalidOpcode, 0}},
+        {"a failure without sense is CHECK CONDITION with HARDWARE ERROR",
+         Failure(0, 0, 0),
+         Outcome::CheckCondition,
+         0,
+         {kSenseHardwareError, kAscInternalTargetFailure, 0}},
+        {"a cut-short reply with a CHECK CONDITION stays a failure",
+         Failure(0, 2, 14),
+         Outcome::CheckCondition,
+         0,
+         {kSenseHardwareError, kAscInternalTargetFailure, 0}},
+        {"a programmer that never answers leaves the command unanswered",
+         Failure(ETIMEDOUT, 0, 16),
+         Outcome::NoAnswer,
+         0,
+         {}},
+        {"a programmer that fell off the bus makes the gadget go",
+         Failure(ENODEV, 0, 0),
+         Outcome::DeviceGone,
+         0,
+         {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.behaviour);
+        FailingProgrammer programmer(row.failure);
+        ScsiTarget target(programmer, ScsiTarget::Identity{}, 16);
+        const auto result =
+            target.Execute(WrapVendor(MakeStatusQuery(7, 0, 16), Direction::In, 16), {});
+        EXPECT_EQ(result.outcome, row.outcome);
+        ASSERT_EQ(result.dataIn.size(), row.replyBytes);
+        if (row.replyBytes == 2) {
+            EXPECT_EQ(result.dataIn, (std::vector<std::uint8_t>{0xFC, 0x07}));
+        }
+        EXPECT_EQ(target.PendingSense().key, row.sense.key);
+        EXPECT_EQ(target.PendingSense().asc, row.sense.asc);
+    }
 }
 
 }  // namespace
