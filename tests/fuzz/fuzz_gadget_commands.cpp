@@ -1,0 +1,92 @@
+// What a host sends the gadget on its bulk-out pipe: command block wrappers, each followed by
+// the data of a data-out command, through the wrapper parser, the vendor check and the SCSI
+// target with the emulated programmer behind it, as the gadget's bulk thread runs them.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "emulator/EmulatedProgrammer.h"
+#include "emulator/gadget/BulkOnly.h"
+#include "emulator/gadget/DataPhase.h"
+#include "emulator/gadget/ScsiTarget.h"
+#include "emulator/gadget/VendorCheck.h"
+
+namespace tarnwick::gadget {
+namespace {
+
+void Expect(bool holds, const char* what) {
+    if (!holds) {
+        std::fprintf(stderr, "oracle violated: %s\n", what);
+        std::abort();
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick::gadget
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace tarnwick;
+    using namespace tarnwick::gadget;
+    FuzzedDataProvider in(data, size);
+    EmulatedProgrammer programmer(NorFlash::kBlockSize);
+    ScsiTarget target(programmer, ScsiTarget::Identity{}, 16);
+    // A programmer that stops answering or falls off the bus, as the input's last byte says.
+    const auto faults = in.ConsumeIntegral<std::uint8_t>();
+    FaultPlan faultPlan;
+    faultPlan.muteLinkQuery = (faults & 0x80) != 0;
+    faultPlan.shortStatus[0] = (faults >> 4) & 3;
+    if ((faults & 0x40) != 0) {
+        faultPlan.dropAfterCommands = faults & 0x0F;
+    }
+    programmer.SetFaults(faultPlan);
+    while (in.remaining_bytes() > 0) {
+        const std::vector<std::uint8_t> bytes = in.ConsumeBytes<std::uint8_t>(kCbwSize);
+        std::string why;
+        const auto cbw = ParseCbw(bytes, &why);
+        if (!cbw) {
+            Expect(!why.empty(), "a refused wrapper without a reason");
+            continue;
+        }
+        const auto encoded = EncodeCbw(*cbw);
+        Expect(std::equal(encoded.begin(), encoded.end(), bytes.begin(), bytes.end()),
+               "a parsed wrapper encodes to other bytes");
+        if (ScsiTarget::IsVendorCommand(cbw->cb[0])) {
+            CheckVendorCommand(*cbw);
+        }
+        const Intent intent = target.IntentFor(*cbw);
+        const Direction host = cbw->HostDirection();
+        const std::uint32_t hostLength = cbw->dataTransferLength;
+        const DataPhasePlan plan = PlanDataPhase(*cbw, intent);
+        Expect(host == Direction::Out ? plan.receive + plan.discard == hostLength
+                                      : plan.receive == 0 && plan.discard == 0,
+               "data-out taken other than the host sends");
+        Outcome outcome = Outcome::Good;
+        std::size_t dataIn = 0;
+        if (!plan.phaseError) {
+            std::vector<std::uint8_t> dataOut = in.ConsumeBytes<std::uint8_t>(plan.receive);
+            dataOut.resize(plan.receive);
+            const CommandResult result = target.Execute(*cbw, dataOut);
+            Expect(result.dataIn.size() <= (host == Direction::In ? intent.length : 0),
+                   "data-in beyond the data phase the device asked for");
+            Expect(result.outcome != Outcome::CheckCondition || target.PendingSense().key != 0,
+                   "CHECK CONDITION without sense to tell why");
+            outcome = result.outcome;
+            dataIn = result.dataIn.size();
+        }
+        const std::array<std::uint16_t, 3> packets = {0, 64, 512};
+        const BulkReply reply = PlanReply(*cbw, plan, outcome, dataIn,
+                                          packets[in.ConsumeIntegralInRange<std::size_t>(0, 2)]);
+        Expect(reply.send <= hostLength && reply.send <= dataIn, "data-in beyond what there is");
+        Expect(host != Direction::In || reply.send + reply.residue == hostLength,
+               "a residue that does not add up");
+        Expect(
+            (reply.status == CswStatus::Passed) == (!plan.phaseError && outcome == Outcome::Good),
+            "a status other than the command's outcome");
+    }
+    return 0;
+}
