@@ -124,8 +124,8 @@ class FuzzDevice : public PassThrough {
                 break;
             case 2:
                 if (length > 0) {
-                    reply[in.ConsumeIntegralInRange<std::uint32_t>(0, length - 1)] =
-                        in.ConsumeIntegral<std::uint8_t>();
+                    const auto at = in.ConsumeIntegralInRange<std::uint32_t>(0, length - 1);
+                    reply[at] = in.ConsumeIntegral<std::uint8_t>();
                 }
                 break;
             default:
