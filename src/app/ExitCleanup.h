@@ -19,9 +19,12 @@ class ExitCleanup {
     // directory.
     static std::filesystem::path CopyTarget(const std::array<std::uint32_t, 2>& fileVersion);
 
-    // Deletes the scratch file, then copies `chosenFile` to the copy target, but only into a
-    // "programmer" directory that exists already and never over an existing target. An empty
-    // `chosenFile` copies nothing.
+    // Deletes the scratch file, then copies `chosenFile` (a regular file) to the copy target,
+    // readable by this user only. The temporary directory is usually shared, so the scratch
+    // file goes only when it is a regular file of this user (the effective user, as for every
+    // check here), and the copy lands only in a "programmer" directory that exists already, is
+    // no link, belongs to this user and is writable by nobody else, and never over or through
+    // anything under the target's name. An empty `chosenFile` copies nothing.
     static void Run(const std::filesystem::path& tempDirectory,
                     const std::filesystem::path& chosenFile,
                     const std::array<std::uint32_t, 2>& fileVersion);

@@ -1,5 +1,9 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -17,6 +21,9 @@ using namespace tarnwick::testing;
 namespace {
 
 const QString kCopy = QStringLiteral("programmer/$$$win00000000-0000.bof");
+constexpr uid_t kNobody = 65534;
+constexpr QFile::Permissions kAnyoneElse = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                           QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -33,11 +40,13 @@ QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A temporary directory as the tool finds it: a scratch file, and "programmer" if wanted.
+// A temporary directory as the tool finds it: a scratch file, and "programmer" if wanted,
+// private to this user whatever the umask.
 void Prepare(const QString& tempDirectory, bool withProgrammerDir) {
     Write(tempDirectory + "/mydata.bin", "scratch");
     if (withProgrammerDir) {
         QVERIFY(QDir(tempDirectory).mkdir("programmer"));
+        QCOMPARE(chmod(QFile::encodeName(tempDirectory + "/programmer"), 0755), 0);
     }
 }
 
@@ -65,33 +74,74 @@ class ExitCleanupTest : public QObject {
         QCOMPARE(Q(ExitCleanup::CopyTarget({first, second}).string()), target);
     }
 
-    // The scratch file always goes; the copy lands only in a "programmer" directory that exists,
-    // and never over a copy that is there.
+    // The scratch file goes; the copy lands only in a private "programmer" directory of this
+    // user that exists, and never over or through what is under the target's name. In a
+    // shared temporary directory anything else may have been planted by another user.
     void theScratchFileGoesAndTheCopyLandsOnlyWhereItMay_data() {
-        QTest::addColumn<bool>("withProgrammerDir");
-        QTest::addColumn<QString>("source");  // relative to a directory with chosen.bin
-        QTest::addColumn<QByteArray>("earlierCopy");
-        QTest::addColumn<QByteArray>("copy");  // the target afterwards; empty: none
-        QTest::newRow("copied") << true << "chosen.bin" << QByteArray() << chosenBytes;
-        QTest::newRow("no programmer directory")
-            << false << "chosen.bin" << QByteArray() << QByteArray();
-        QTest::newRow("a copy is there already")
-            << true << "chosen.bin" << QByteArray("first copy") << QByteArray("first copy");
-        QTest::newRow("no file chosen") << true << "" << QByteArray() << QByteArray();
-        QTest::newRow("the file is gone") << true << "gone.bin" << QByteArray() << QByteArray();
-        QTest::newRow("a directory") << true << "." << QByteArray() << QByteArray();
+        QTest::addColumn<QString>("programmer");  // the directory, or what is there instead
+        QTest::addColumn<QString>("source");      // relative to a directory with chosen.bin
+        QTest::addColumn<QString>("atTarget");    // "copy": an earlier one; "link": a symlink
+        QTest::addColumn<bool>("copied");
+        QTest::newRow("copied") << "ours"
+                                << "chosen.bin"
+                                << "" << true;
+        QTest::newRow("no programmer directory") << "none"
+                                                 << "chosen.bin"
+                                                 << "" << false;
+        QTest::newRow("a copy is there already") << "ours"
+                                                 << "chosen.bin"
+                                                 << "copy" << false;
+        QTest::newRow("no file chosen") << "ours"
+                                        << ""
+                                        << "" << false;
+        QTest::newRow("the file is gone") << "ours"
+                                          << "gone.bin"
+                                          << "" << false;
+        QTest::newRow("a directory") << "ours"
+                                     << "."
+                                     << "" << false;
+        QTest::newRow("another user's directory and scratch file") << "another user's"
+                                                                   << "chosen.bin"
+                                                                   << "" << false;
+        QTest::newRow("a directory its group may write into") << "group-writable"
+                                                              << "chosen.bin"
+                                                              << "" << false;
+        QTest::newRow("a link to a directory of ours") << "link"
+                                                       << "chosen.bin"
+                                                       << "" << false;
+        QTest::newRow("a link under the target's name") << "ours"
+                                                        << "chosen.bin"
+                                                        << "link" << false;
     }
     void theScratchFileGoesAndTheCopyLandsOnlyWhereItMay() {
-        QFETCH(bool, withProgrammerDir);
+        QFETCH(QString, programmer);
         QFETCH(QString, source);
-        QFETCH(QByteArray, earlierCopy);
-        QFETCH(QByteArray, copy);
+        QFETCH(QString, atTarget);
+        QFETCH(bool, copied);
         QTemporaryDir temp;
         QTemporaryDir elsewhere;
-        Prepare(temp.path(), withProgrammerDir);
+        Prepare(temp.path(), programmer == "ours" || programmer == "another user's" ||
+                                 programmer == "group-writable");
         Write(elsewhere.filePath("chosen.bin"), chosenBytes);
-        if (!earlierCopy.isEmpty()) {
-            Write(temp.filePath(kCopy), earlierCopy);
+        const QString target = temp.filePath(kCopy);
+        const QString linkedTo = elsewhere.filePath("planted.bof");
+        if (programmer == "another user's") {
+            // The tool decides by the effective user; only root can make something another's.
+            if (geteuid() != 0) {
+                QSKIP("making files of another user needs root");
+            }
+            QCOMPARE(chown(QFile::encodeName(temp.filePath("programmer")), kNobody, kNobody), 0);
+            QCOMPARE(chown(QFile::encodeName(temp.filePath("mydata.bin")), kNobody, kNobody), 0);
+        } else if (programmer == "group-writable") {
+            QCOMPARE(chmod(QFile::encodeName(temp.filePath("programmer")), 0775), 0);
+        } else if (programmer == "link") {
+            QVERIFY(QDir(elsewhere.path()).mkdir("ours"));
+            QVERIFY(QFile::link(elsewhere.filePath("ours"), temp.filePath("programmer")));
+        }
+        if (atTarget == "copy") {
+            Write(target, "first copy");
+        } else if (atTarget == "link") {
+            QVERIFY(QFile::link(linkedTo, target));
         }
 
         ExitCleanup::Run(
@@ -99,10 +149,19 @@ class ExitCleanupTest : public QObject {
             QFile::encodeName(source.isEmpty() ? source : elsewhere.filePath(source)).toStdString(),
             {0, 0});
 
-        QVERIFY(!QFile::exists(temp.filePath("mydata.bin")));
-        QCOMPARE(QFile::exists(temp.filePath("programmer")), withProgrammerDir);  // never made
-        QCOMPARE(QFile::exists(temp.filePath(kCopy)), !copy.isEmpty());
-        QCOMPARE(ReadAll(temp.filePath(kCopy)), copy);
+        // Another user's scratch file is theirs to delete.
+        QCOMPARE(QFile::exists(temp.filePath("mydata.bin")), programmer == "another user's");
+        QCOMPARE(QFileInfo::exists(temp.filePath("programmer")), programmer != "none");
+        if (copied) {
+            QCOMPARE(ReadAll(target), chosenBytes);
+            QCOMPARE(QFileInfo(target).permissions() & kAnyoneElse, QFile::Permissions());
+        } else if (atTarget == "copy") {
+            QCOMPARE(ReadAll(target), QByteArray("first copy"));
+        } else {
+            QVERIFY(!QFile::exists(target));  // follows links: nothing written through one
+        }
+        QVERIFY(!QFile::exists(linkedTo));
+        QVERIFY(!QFile::exists(elsewhere.filePath("ours/") + QFileInfo(kCopy).fileName()));
     }
 
     // From the dialog: once, however it is closed, with the path last chosen.
