@@ -18,6 +18,30 @@ std::string Reason(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
 }
 
+// The log-on session's id as part of a file name: bytes other than letters, digits, '-' and
+// '_' become "%XX", so no id can reach outside the directory and no two ids share a name.
+std::string SessionSuffix() {
+    const char* id = std::getenv("XDG_SESSION_ID");
+    if (id == nullptr || id[0] == '\0') {
+        return {};
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string suffix = ".session-";
+    for (const char* c = id; *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        // By hand rather than isalnum, whose answer depends on the locale.
+        if ((byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') ||
+            (byte >= 'a' && byte <= 'z') || byte == '-' || byte == '_') {
+            suffix += *c;
+        } else {
+            suffix += '%';
+            suffix += kHex[byte >> 4];
+            suffix += kHex[byte & 0xF];
+        }
+    }
+    return suffix;
+}
+
 std::string TempRoot() {
     const char* tmp = std::getenv("TMPDIR");
     return tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
@@ -59,7 +83,7 @@ SessionLock SessionLock::Acquire(std::string_view name, std::string directory) {
             return lock;
         }
     }
-    lock.path_ = directory + "/" + std::string(name);
+    lock.path_ = directory + "/" + std::string(name) + SessionSuffix();
     lock.fd_ = open(lock.path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (lock.fd_ < 0) {
         lock.error_ = Reason(lock.path_, errno);

@@ -7,8 +7,10 @@ namespace tarnwick {
 
 // A named marker that at most one process of the user's log-in session holds: an exclusive
 // flock on a file of that name in $XDG_RUNTIME_DIR (or, when that is unset, in a private
-// per-user directory below the temporary directory). The kernel drops the lock with the last
-// descriptor, so it vanishes when its holder ends, however it ends.
+// per-user directory below the temporary directory). That directory serves every session of
+// the user, so where $XDG_SESSION_ID tells the session, the file's name carries it; without it
+// the lock is one per user. The kernel drops the lock with the last descriptor, so it vanishes
+// when its holder ends, however it ends.
 // Acquire never blocks and never throws; any thread may call it. A lock that cannot be set up
 // at all reports Unavailable with the reason, and its holder should carry on as if alone.
 class SessionLock {
@@ -19,7 +21,9 @@ class SessionLock {
         Unavailable,    // the lock file could not be created or locked; see Error()
     };
 
-    // `directory` empty: the session's runtime directory, see DefaultDirectory.
+    // `directory` empty: the session's runtime directory, see DefaultDirectory. The file is
+    // `name`, followed by ".session-" and the session id (bytes other than letters, digits,
+    // '-' and '_' as "%XX") where $XDG_SESSION_ID is set.
     static SessionLock Acquire(std::string_view name, std::string directory = {});
 
     // $XDG_RUNTIME_DIR when set; otherwise <tmp>/tarnwick-<uid>, created with mode 0700 and

@@ -36,11 +36,42 @@ qint64 FlockHolder(const QString& path) {
     return 0;
 }
 
+// An environment variable set (or, with nullptr, unset) for as long as the object lives.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value)
+        : variable(name), saved(qgetenv(name)), wasSet(qEnvironmentVariableIsSet(name)) {
+        Set(value);
+    }
+    ~ScopedEnv() {
+        if (wasSet) {
+            qputenv(variable, saved);
+        } else {
+            qunsetenv(variable);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    void Set(const char* value) {
+        if (value != nullptr) {
+            qputenv(variable, value);
+        } else {
+            qunsetenv(variable);
+        }
+    }
+
+  private:
+    const char* variable;
+    QByteArray saved;
+    bool wasSet;
+};
+
 class Tarnwick {
   public:
     explicit Tarnwick(const QString& runtimeDir) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        env.remove(QStringLiteral("XDG_SESSION_ID"));  // one lock per user, whoever runs this
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(TARNWICK_BINARY), {QStringLiteral("--emulate")});
@@ -77,10 +108,9 @@ class SingleInstanceTest : public QObject {
   private slots:
     void withoutARuntimeDirectoryAPrivateOneIsUsed() {
         QTemporaryDir tmp;
-        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
-        const QByteArray savedTmp = qgetenv("TMPDIR");
-        qunsetenv("XDG_RUNTIME_DIR");
-        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+        const ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
+        const ScopedEnv session("XDG_SESSION_ID", nullptr);
+        const ScopedEnv tmpDir("TMPDIR", QFile::encodeName(tmp.path()).constData());
         const std::string expected =
             tmp.path().toStdString() + "/tarnwick-" + std::to_string(getuid());
 
@@ -96,12 +126,34 @@ class SingleInstanceTest : public QObject {
         QCOMPARE(SessionLock::DefaultDirectory(&error), std::string());
         QVERIFY(!error.empty());
         QCOMPARE(SessionLock::Acquire("name").state(), SessionLock::State::Unavailable);
+    }
 
-        qputenv("XDG_RUNTIME_DIR", savedRuntime);
-        qputenv("TMPDIR", savedTmp);
-        if (savedTmp.isEmpty()) {
-            qunsetenv("TMPDIR");
-        }
+    // The runtime directory serves every log-on session of the user: a copy in another session
+    // must not keep this one from starting.
+    void eachLogOnSessionOfTheUserHasItsOwnLock() {
+        QTemporaryDir runtime;
+        const std::string dir = runtime.path().toStdString();
+        ScopedEnv session("XDG_SESSION_ID", "2");
+        const SessionLock first = SessionLock::Acquire("name", dir);
+        session.Set("c7");
+        const SessionLock other = SessionLock::Acquire("name", dir);
+        QCOMPARE(first.state(), SessionLock::State::Held);
+        QCOMPARE(other.state(), SessionLock::State::Held);
+        QCOMPARE(first.Path(), dir + "/name.session-2");
+        QCOMPARE(SessionLock::Acquire("name", dir).state(), SessionLock::State::HeldElsewhere);
+
+        // An id can neither lead out of the directory nor pass for another.
+        session.Set("../x/%2F");
+        const SessionLock odd = SessionLock::Acquire("name", dir);
+        QCOMPARE(odd.state(), SessionLock::State::Held);
+        QCOMPARE(odd.Path(), dir + "/name.session-%2E%2E%2Fx%2F%252F");
+
+        // Without one the lock is the user's.
+        session.Set(nullptr);
+        const SessionLock perUser = SessionLock::Acquire("name", dir);
+        QCOMPARE(perUser.state(), SessionLock::State::Held);
+        QCOMPARE(perUser.Path(), dir + "/name");
+        QCOMPARE(SessionLock::Acquire("name", dir).state(), SessionLock::State::HeldElsewhere);
     }
 
     void aSecondStartIsRefusedAndANewOneSucceedsOnceTheFirstEnds() {
