@@ -116,8 +116,11 @@ bool ProgrammerDialog::RegisterDeviceNotify() {
 }
 
 void ProgrammerDialog::OnDeviceNotification() {
-    // Every change is one device-change message: one full scan each, none merged.
-    deviceChanges->Dispatch([this](const DeviceChange&) { WindowProc(kWmDeviceChange, 0, 0); });
+    // All pending changes are one device-change message: a hub with several devices plugged in
+    // is one scan, not one per device.
+    if (deviceChanges->Dispatch([](const DeviceChange&) {}) > 0) {
+        WindowProc(kWmDeviceChange, 0, 0);
+    }
 }
 
 std::intptr_t ProgrammerDialog::WindowProc(unsigned message, std::uintptr_t wParam,
@@ -201,6 +204,13 @@ void ProgrammerDialog::OnUpdateFile() {
 }
 
 void ProgrammerDialog::OnSelectFile() {
+    // A running job has opened its file: a new choice would show one file while the job
+    // writes, and reports done for, another. A waiting job is left the file it was started
+    // with. The press is ignored, like the update button's.
+    if (jobs.Busy()) {
+        std::cerr << "tarnwick: choosing a file is refused while a job waits or runs\n";
+        return;
+    }
     if (fileSelection.Choose(data) == FileSelection::Outcome::Chosen) {
         UpdateData(false);
     }

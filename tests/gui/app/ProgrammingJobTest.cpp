@@ -1,4 +1,5 @@
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
@@ -42,7 +43,16 @@ class ProgrammingJobTest : public QObject {
         auto* button = harness.Control<QPushButton>(ids::kUpdateButton);
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(harness.dialog().Jobs().Busy());
+        // The job's first send waits for this thread, so it is still running here: another
+        // file chosen now must not pass for the one written.
+        const TempFile other(PatternBytes(10), "other.bin");
+        harness.ChooseFile(Q(other.Path()));
         QTRY_VERIFY(!harness.dialog().Jobs().Busy());
+        QCOMPARE(harness.prompts.fileDialogs, QStringList{"open"});  // none asked while busy
+        QCOMPARE(harness.firmwarePath.Get(), file.Path());
+        QCOMPARE(harness.Control<QLineEdit>(ids::kPathEdit)->text(), Q(file.Path()));
+        QCOMPARE(harness.Control<QLineEdit>(ids::kLengthEdit)->text(),
+                 QString::number(bytes.size()));
 
         QCOMPARE(harness.dialog().Jobs().LastResult()->ending, ProgramEnding::Success);
         QCOMPARE(harness.LogLines(),
@@ -89,6 +99,9 @@ class ProgrammingJobTest : public QObject {
         QVERIFY(harness.dialog().Jobs().Busy());
         harness.dialog().OnCommand(ids::kUpdateButton);
         QVERIFY(harness.dialog().Jobs().Busy());
+        const TempFile other(PatternBytes(10), "other.bin");
+        harness.ChooseFile(Q(other.Path()));
+        QCOMPARE(harness.firmwarePath.Get(), file.Path());  // the waiting job's file stays
 
         harness.Plug();
         QTRY_VERIFY(!harness.dialog().Jobs().Busy());
