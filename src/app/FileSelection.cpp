@@ -8,8 +8,10 @@
 
 namespace tarnwick {
 
-FileSelection::FileSelection(UserPrompts& userPrompts, FirmwarePath& path)
-    : prompts(userPrompts), firmwarePath(path) {}
+FileSelection::FileSelection(UserPrompts& userPrompts, FirmwarePath& path, LengthProbe lengthProbe)
+    : prompts(userPrompts),
+      firmwarePath(path),
+      probe(lengthProbe ? std::move(lengthProbe) : LengthProbe(&ExclusiveFileProbe::Length)) {}
 
 FileSelection::Outcome FileSelection::Choose(DialogData& data) {
     // One entry, .bin files only, shown as it reads.
@@ -18,16 +20,20 @@ FileSelection::Outcome FileSelection::Choose(DialogData& data) {
         return Outcome::Cancelled;
     }
     data.pathText = *chosen;
-    firmwarePath.Set(QFile::encodeName(data.pathText).toStdString());
+    std::string path = QFile::encodeName(data.pathText).toStdString();
 
+    // The job reads FirmwarePath on its own thread: published before the check, a file about
+    // to be refused could be the one it takes.
     std::string reason;
-    const auto length = ExclusiveFileProbe::Length(firmwarePath.Get(), &reason);
+    const auto length = probe(path, &reason);
     if (!length) {
+        // Cleared before the message box, whose loop runs while it shows.
+        firmwarePath.Set({});
         std::cerr << "tarnwick: " << reason << '\n';
         prompts.ShowMessage(QString::fromUtf8(texts::kOpenFileFailed));
-        firmwarePath.Set({});
         return Outcome::Failed;
     }
+    firmwarePath.Set(std::move(path));
     data.fileLength = *length;
     return Outcome::Chosen;
 }

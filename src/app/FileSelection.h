@@ -1,5 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
 #include "app/DialogData.h"
 #include "app/UserPrompts.h"
 #include "jobs/FirmwarePath.h"
@@ -16,15 +21,22 @@ class FileSelection {
         Failed,  // "打开文件失败" shown; no firmware chosen any more, edits left as they were
     };
 
-    FileSelection(UserPrompts& prompts, FirmwarePath& firmwarePath);
+    // Whether the file may be taken, and its length; the reason for a refusal in *reason.
+    using LengthProbe =
+        std::function<std::optional<std::int64_t>(const std::string& path, std::string* reason)>;
+
+    // `probe`: ExclusiveFileProbe::Length unless a test watches the check.
+    FileSelection(UserPrompts& prompts, FirmwarePath& firmwarePath, LengthProbe probe = {});
 
     // The chosen path goes into data.pathText even when the file then fails; the length only
-    // on success.
+    // on success. FirmwarePath changes only once the check has decided: to the path, or to
+    // empty.
     Outcome Choose(DialogData& data);
 
   private:
     UserPrompts& prompts;
     FirmwarePath& firmwarePath;
+    LengthProbe probe;
 };
 
 }  // namespace tarnwick

@@ -4,6 +4,8 @@
 #include "AppHarness.h"
 #include "TempFile.h"
 #include "app/AppTexts.h"
+#include "app/ExclusiveFileProbe.h"
+#include "app/FileSelection.h"
 
 using namespace tarnwick;
 using namespace tarnwick::testing;
@@ -95,6 +97,40 @@ class FileSelectionTest : public QObject {
         QCOMPARE(PathShown(harness), Q(good.Path()));            // the display is not
         QCOMPARE(LengthShown(harness), QStringLiteral("1000"));
         QCOMPARE(harness.dialog().Data().fileLength, 1000);
+    }
+
+    // The job reads FirmwarePath on its own thread: a file still being checked must not be
+    // there yet, so a job starting meanwhile never takes one the check then refuses.
+    void theFirmwarePathChangesOnlyOnceTheCheckHasDecided_data() {
+        QTest::addColumn<bool>("locked");
+        QTest::newRow("a file that passes") << false;
+        QTest::newRow("a file that is refused") << true;
+    }
+    void theFirmwarePathChangesOnlyOnceTheCheckHasDecided() {
+        QFETCH(bool, locked);
+        const TempFile earlier(PatternBytes(10), "earlier.bin");
+        const TempFile next(PatternBytes(1000), "next.bin");
+        std::optional<LockHolder> holder;
+        if (locked) {
+            holder.emplace(next.Path(), LockHolder::Flock);
+            QVERIFY(holder->ok);
+        }
+        FakePrompts prompts;
+        FirmwarePath firmwarePath;
+        firmwarePath.Set(earlier.Path());
+        std::string duringCheck = "never checked";
+        FileSelection selection(prompts, firmwarePath,
+                                [&](const std::string& path, std::string* reason) {
+                                    duringCheck = firmwarePath.Get();
+                                    return ExclusiveFileProbe::Length(path, reason);
+                                });
+        prompts.fileAnswers.push_back(Q(next.Path()));
+        DialogData data;
+
+        QCOMPARE(selection.Choose(data),
+                 locked ? FileSelection::Outcome::Failed : FileSelection::Outcome::Chosen);
+        QCOMPARE(duringCheck, earlier.Path());
+        QCOMPARE(firmwarePath.Get(), locked ? std::string() : next.Path());
     }
 };
 
