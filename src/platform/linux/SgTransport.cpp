@@ -192,6 +192,12 @@ bool SgTransport::Exchange(const PassThroughRequest& request, TransferFault* fau
         // Without this a CHECK CONDITION would pass, and the reply buffer would hold nothing
         // the device sent.
         cause = ScsiStatusName(header.status);
+    } else if (header.resid > 0) {
+        // A short data-in phase leaves stale bytes at the end of the caller's buffer; a short
+        // page write left part of the page unsent. Neither is the exchange that was asked for.
+        out.residual = std::min(static_cast<std::uint32_t>(header.resid), header.dxfer_len);
+        cause = "short transfer, " + std::to_string(header.dxfer_len - out.residual) + " of " +
+                std::to_string(header.dxfer_len) + " bytes moved";
     } else {
         return true;
     }

@@ -13,7 +13,8 @@ namespace tarnwick {
 // open for as long as anybody (discovery or a running job) still uses it.
 // Exchange blocks until the device answered or the request's time-out ran out; one thread at a
 // time. It fails unless the ioctl succeeded, neither host adapter nor driver reported an error
-// and the SCSI status is GOOD; the fault keeps errno, both statuses and the sense bytes.
+// and the SCSI status is GOOD and every byte of the data phase moved (no residue); the fault
+// keeps errno, both statuses, the sense bytes and the residue.
 class SgTransport final : public PassThrough {
   public:
     // The sense area offered to the device (as much as the programmer ever sends).

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "link/CommandBlock.h"
@@ -19,7 +20,8 @@ constexpr int kFd = 7;
 // Plays the kernel: records the SG_IO header it was given and answers as told.
 class FakeSysCalls final : public SysCalls {
   public:
-    int Open(const char*, int flags) override {
+    int Open(const char* path, int flags) override {
+        openedPaths.emplace_back(path);
         openFlags = flags;
         if (openErrno != 0) {
             errno = openErrno;
@@ -64,6 +66,7 @@ class FakeSysCalls final : public SysCalls {
         header->host_status = hostStatus;
         header->driver_status = driverStatus;
         header->status = scsiStatus;
+        header->resid = resid;
         return 0;
     }
 
@@ -76,9 +79,11 @@ class FakeSysCalls final : public SysCalls {
     unsigned short hostStatus = 0;
     unsigned short driverStatus = 0;
     unsigned char scsiStatus = 0;
+    int resid = 0;  // bytes of the data phase that did not move
     std::vector<std::uint8_t> sense;
 
     // What they were given.
+    std::vector<std::string> openedPaths;
     int openFlags = 0;
     int fdFlags = 0;
     int calls = 0;

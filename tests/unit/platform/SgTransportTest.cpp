@@ -38,7 +38,7 @@ class SgTransportTest : public ::testing::Test {
     }
 
     FakeSysCalls sys;
-    SgTransport transport{sys, kFd, "/dev/sg2"};
+    SgTransport transport{sys, kFd, "/dev/sg0"};
     TransferFault fault;
 };
 
@@ -79,13 +79,13 @@ TEST_F(SgTransportTest, OnlyAGoodStatusWithoutHostOrDriverErrorCountsAsSuccess) 
     const std::vector<Case> cases = {
         {"clean", 0, 0, 0, 0x00, true, ""},
         {"sense available, status good", 0, 0, 0x08, 0x00, true, ""},
-        {"device gone", ENODEV, 0, 0, 0x00, false, "SG_IO on /dev/sg2: No such device (ENODEV)"},
+        {"device gone", ENODEV, 0, 0, 0x00, false, "SG_IO on /dev/sg0: No such device (ENODEV)"},
         {"host time-out", 0, 0x03, 0, 0x00, false, "DID_TIME_OUT), no answer within 10000 ms"},
         {"host no connect", 0, 0x01, 0, 0x00, false, "host adapter status 0x01 (DID_NO_CONNECT)"},
         {"driver error", 0, 0, 0x04, 0x00, false, "driver status 0x04 (DRIVER_ERROR)"},
         {"driver time-out with sense", 0, 0, 0x0e, 0x00, false,
          "(DRIVER_TIMEOUT|DRIVER_SENSE), no answer within 10000 ms"},
-        {"check condition", 0, 0, 0x08, 0x02, false, "SG_IO on /dev/sg2: CHECK CONDITION"},
+        {"check condition", 0, 0, 0x08, 0x02, false, "SG_IO on /dev/sg0: CHECK CONDITION"},
         {"busy", 0, 0, 0, 0x08, false, "BUSY"},
         {"reservation conflict", 0, 0, 0, 0x18, false, "RESERVATION CONFLICT"},
     };
@@ -125,6 +125,20 @@ TEST_F(SgTransportTest, ACheckConditionKeepsTheStatusAndSenseBytesForTheMessage)
     EXPECT_EQ(fault.sense[2], 0x05);
     EXPECT_EQ(fault.sense[12], 0x20);
     EXPECT_THAT(fault.Describe(), HasSubstr("CHECK CONDITION, SCSI status 0x02, sense 70 00 05"));
+}
+
+// Without the residue the reply's tail, or a page that did not fully go out, would pass as good.
+TEST_F(SgTransportTest, AShortTransferFailsInEitherDirectionAndSaysHowManyBytesMoved) {
+    sys.resid = 14;
+    EXPECT_FALSE(SendStatusQuery());
+    EXPECT_EQ(fault.residual, 14u);
+    EXPECT_EQ(fault.what, "SG_IO on /dev/sg0: short transfer, 2 of 16 bytes moved");
+
+    sys.resid = 512;
+    std::vector<std::uint8_t> page(2048);
+    EXPECT_FALSE(Send(DataDirection::Out, MakePageWrite(0x1000, 2048, 0), page, kTimeoutOut));
+    EXPECT_EQ(fault.residual, 512u);
+    EXPECT_EQ(fault.what, "SG_IO on /dev/sg0: short transfer, 1536 of 2048 bytes moved");
 }
 
 TEST(SgTransportOpen, OpensReadWriteCloseOnExecAndBlockingAndClosesOnceWhenTheLastUserLetsGo) {
