@@ -29,7 +29,7 @@ class NoDrives final : public DriveProvider {
         return opened;
     }
     std::string DriveName(std::int8_t drive) const override {
-        return "/dev/sg" + std::to_string(drive);
+        return SysfsDriveProvider::NodeName(drive);
     }
 };
 

@@ -28,7 +28,7 @@ StartOptions StartOptions::Parse(const QStringList& arguments) {
 QString StartOptions::Usage() {
     return QStringLiteral(
         "usage: tarnwick [--emulate[=FLASHFILE]]\n"
-        "  --emulate            run against the emulated programmer (drive 3)\n"
+        "  --emulate            run against the emulated programmer (drive 1)\n"
         "  --emulate=FLASHFILE  the same, keeping its flash in FLASHFILE between runs\n");
 }
 

@@ -49,10 +49,11 @@ std::optional<std::int8_t> DriveNumberOf(const std::string& path) {
         }
         n = n * 10 + (path[i] - '0');
     }
-    if (n > kLastDriveNumber) {
+    // Drive n is /dev/sg(n-1): drive 0 stands for no programmer and has no node.
+    if (n + 1 > kLastDriveNumber) {
         return std::nullopt;
     }
-    return static_cast<std::int8_t>(n);
+    return static_cast<std::int8_t>(n + 1);
 }
 
 int SelectProgrammer(const TargetOptions& o, Session& session, ConsoleDisplay& console) {
@@ -60,7 +61,7 @@ int SelectProgrammer(const TargetOptions& o, Session& session, ConsoleDisplay& c
         const auto drive = DriveNumberOf(o.device);
         if (!drive) {
             std::cerr << "tarnwick-cli: --device expects /dev/sgN with N from 0 to "
-                      << int{kLastDriveNumber} << ", got '" << o.device << "'\n";
+                      << kLastDriveNumber - 1 << ", got '" << o.device << "'\n";
             return kExitUsage;
         }
         ProbeReport report;
@@ -70,7 +71,7 @@ int SelectProgrammer(const TargetOptions& o, Session& session, ConsoleDisplay& c
                       << " is not the programmer: " << report.Describe() << '\n';
             return kExitNoProgrammer;
         }
-        session.Link().Set(std::move(device), *drive);
+        session.Link().Set(std::move(device), *drive, report.identity.usbDevice);
         return kExitSuccess;
     }
     ScanReport scan;

@@ -31,7 +31,8 @@ void AddTargetOptions(CLI::App& command, TargetOptions& options, bool allowWait)
 // returns 0 with no programmer current: the job then waits for one.
 int SelectProgrammer(const TargetOptions& options, Session& session, ConsoleDisplay& console);
 
-// "/dev/sg12" -> 12; none for anything else.
+// The drive number of a SCSI generic node: "/dev/sg0" -> 1, "/dev/sg125" -> 126; none for
+// anything else.
 std::optional<std::int8_t> DriveNumberOf(const std::string& path);
 
 }  // namespace tarnwick::cli

@@ -40,16 +40,19 @@ OpenedDrive EmulatedDrives::Open(std::int8_t drive) {
     OpenedDrive opened;
     if (drive != kDrive || !attached.load()) {
         opened.missing = true;
-        opened.error = DriveName(drive) + ": no such device";
+        opened.error = drive >= 1 ? DriveName(drive) + ": no such device"
+                                  : "drive " + std::to_string(drive) + " has no device node";
         return opened;
     }
     opened.device = std::make_unique<EmulatedHandle>(programmer, plugCycle);
-    opened.identity = StorageIdentity{true, std::string("VORTAN  ")};
+    // Device numbers 2..127 on bus 1, one further on every plug, as a USB bus hands them out.
+    const auto number = static_cast<int>(2 + plugCycle->load() % 126);
+    opened.identity = StorageIdentity{true, std::string("VORTAN  "), UsbDeviceAddress{1, number}};
     return opened;
 }
 
 std::string EmulatedDrives::DriveName(std::int8_t drive) const {
-    return "emulated drive " + std::to_string(drive);
+    return drive >= 1 ? "emulated /dev/sg" + std::to_string(drive - 1) : std::string();
 }
 
 void EmulatedDrives::Attach() {

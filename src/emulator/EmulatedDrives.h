@@ -8,14 +8,15 @@
 
 namespace tarnwick {
 
-// A machine whose only drive is the emulated programmer, plugged in as drive 3 (a number a
-// real search reaches like any other). Attach and Detach play plugging and unplugging: a
-// detached programmer is gone for every handle opened on it, and stays gone for those handles
-// when it is plugged in again, as a real one is.
+// A machine whose only drive is the emulated programmer, plugged in as drive 1 and named like
+// /dev/sg0, as on a laptop whose only SCSI device is the programmer. Attach and Detach play
+// plugging and unplugging: a detached programmer is gone for every handle opened on it, and
+// stays gone for those handles when it is plugged in again, as a real one is; like a real one
+// it comes back with another USB device number.
 // Open is called on the display's thread; Attach/Detach from any thread.
 class EmulatedDrives : public DriveProvider {
   public:
-    static constexpr std::int8_t kDrive = 3;
+    static constexpr std::int8_t kDrive = 1;
 
     explicit EmulatedDrives(std::shared_ptr<EmulatedProgrammer> programmer);
 

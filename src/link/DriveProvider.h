@@ -9,12 +9,23 @@
 
 namespace tarnwick {
 
-// What a drive says about itself; the two facts that tell a programmer from other drives.
+// Where a USB device sits on its bus. Plugging a device in again gives it a new device number,
+// so two drives under the same drive number but with different addresses are two devices.
+struct UsbDeviceAddress {
+    int bus = 0;
+    int device = 0;
+    bool operator==(const UsbDeviceAddress&) const = default;
+};
+
+// What a drive says about itself: the two facts that tell a programmer from other drives, and
+// which USB device it is.
 struct StorageIdentity {
     bool usb = false;  // the drive hangs off a USB device
     // The SCSI vendor identification exactly as the drive reports it, blanks included; none
     // when the drive reports no vendor identification at all.
     std::optional<std::string> vendor;
+    // The USB device the drive hangs off; none when not on USB or when it cannot be told.
+    std::optional<UsbDeviceAddress> usbDevice;
 };
 
 // The outcome of opening one drive number.
@@ -29,7 +40,8 @@ struct OpenedDrive {
     std::string error;
 };
 
-// The machine's drives by number, as the platform names them.
+// The machine's drives by number, as the platform names them. Drive 0 names no drive: the
+// number also stands for "no programmer", so Open(0) finds no such drive.
 // Called on the display's thread only (discovery); Open blocks for the open and the
 // identification (a few system calls, no device command). Never throws for a single drive:
 // every failure comes back inside OpenedDrive.
@@ -37,7 +49,7 @@ class DriveProvider {
   public:
     virtual ~DriveProvider() = default;
     virtual OpenedDrive Open(std::int8_t drive) = 0;
-    // The platform's name for drive n, e.g. "/dev/sg2", for messages.
+    // The platform's name for drive n, e.g. "/dev/sg2" for drive 3, for messages; empty for 0.
     virtual std::string DriveName(std::int8_t drive) const = 0;
 };
 

@@ -23,9 +23,8 @@ std::string ProbeReport::Describe() const {
             return text + "programmer";
         case ProbeVerdict::Skipped:
             // Drive number 0 also means "none", so a search that starts without a programmer
-            // passes drive 0 over.
-            return text + (drive == 0 ? "not probed, drive 0 is searched only while another "
-                                        "programmer is current"
+            // passes it over; no drive has that number.
+            return text + (drive == 0 ? "not probed, the number stands for no programmer"
                                       : "skipped, it is the current programmer");
         case ProbeVerdict::NoSuchDrive:
             return text + "no such drive";
@@ -82,25 +81,32 @@ std::unique_ptr<PassThrough> ProgrammerDiscovery::ProbeDrive(std::int8_t drive,
 }
 
 void ProgrammerDiscovery::FindProgrammer(ScanReport* report) {
-    auto probe = [&](std::int8_t drive, bool recheck) {
-        if (report == nullptr) {
-            return ProbeDrive(drive);
-        }
-        ProbeReport& entry = report->probes.emplace_back();
-        entry.recheck = recheck;
-        return ProbeDrive(drive, &entry);
+    ProbeReport scratch;
+    // The probe's report, kept in `report` when there is one; the identity is needed either way.
+    auto probe = [&](std::int8_t drive,
+                     bool recheck) -> std::pair<std::unique_ptr<PassThrough>, const ProbeReport*> {
+        ProbeReport* entry = report != nullptr ? &report->probes.emplace_back() : &scratch;
+        *entry = ProbeReport{};
+        entry->recheck = recheck;
+        auto device = ProbeDrive(drive, entry);
+        return {std::move(device), entry};
     };
 
     std::int8_t current = link.DriveNumber();
-    // A device held under drive number 0 (a programmer on drive 0 that the search took last,
-    // because a higher one vanished during that search) is re-checked as well; otherwise it
-    // would stay current, and shown as present, long after it was unplugged.
+    // A device held under drive number 0 (set there by hand, since no provider has a drive 0)
+    // is re-checked as well; otherwise it would stay current, and shown as present, long after
+    // it was unplugged.
     if (current != 0 || link.Device() != nullptr) {
-        if (probe(current, true) == nullptr) {
+        auto [device, probed] = probe(current, true);
+        if (device == nullptr) {
             link.Clear();
             current = 0;
+        } else if (probed->identity.usbDevice != link.UsbDevice()) {
+            // Unplugged and plugged in again between two scans under the same drive number: the
+            // link's device is dead, every command through it would fail.
+            link.Set(std::move(device), current, probed->identity.usbDevice);
         }
-        // Still there: the re-check's own handle has closed again, the link keeps its device.
+        // Still the same device: the re-check's own handle closes again, the link keeps its own.
     }
 
     // Every drive is visited, so the highest-numbered programmer wins. The current drive
@@ -116,9 +122,9 @@ void ProgrammerDiscovery::FindProgrammer(ScanReport* report) {
             }
             continue;
         }
-        if (auto device = probe(drive, false)) {
+        if (auto [device, probed] = probe(drive, false); device != nullptr) {
             // The replaced device is only dropped here; a job holding it keeps it open.
-            link.Set(std::move(device), drive);
+            link.Set(std::move(device), drive, probed->identity.usbDevice);
             current = drive;
         }
     }
@@ -143,12 +149,17 @@ void ProgrammerDiscovery::Rescan() {
 
 std::size_t ProgrammerDiscovery::FollowDeviceChanges(DeviceChangeSource& source,
                                                      const DeviceChangeHandler& observer) {
-    return source.Dispatch([&](const DeviceChange& change) {
+    const std::size_t changes = source.Dispatch([&](const DeviceChange& change) {
         if (observer) {
             observer(change);
         }
-        Rescan();
     });
+    // One scan sees the outcome of every change before it; one per change would only repeat
+    // up to 128 opens for each device on a hub that was just plugged in.
+    if (changes > 0) {
+        Rescan();
+    }
+    return changes;
 }
 
 }  // namespace tarnwick

@@ -32,13 +32,13 @@ enum class ProbeVerdict {
 // Why one drive number was or was not taken for the programmer.
 struct ProbeReport {
     std::int8_t drive = 0;
-    std::string driveName;  // the platform's name of the drive, e.g. "/dev/sg2"
+    std::string driveName;  // the platform's name of the drive, e.g. "/dev/sg2"; empty for 0
     bool recheck = false;   // the scan's re-check of the current programmer, not its search
     ProbeVerdict verdict = ProbeVerdict::NoSuchDrive;
     StorageIdentity identity;  // as read, when the drive was identified
     std::string error;         // the platform's reason for CannotOpen and CannotIdentify
 
-    // One line for a person, e.g. "drive 3 (/dev/sg3): on USB, vendor \"vortan  \"".
+    // One line for a person, e.g. "drive 3 (/dev/sg2): on USB, vendor \"vortan  \" is not ...".
     std::string Describe() const;
 };
 
@@ -61,7 +61,10 @@ class ProgrammerDiscovery {
 
     // Re-checks the current programmer, then searches drives 0..126 (skipping the current
     // drive number); the last match becomes current. The device of a programmer that has gone
-    // is dropped from the link; it closes when a job still using it lets go of it too.
+    // is dropped from the link; it closes when a job still using it lets go of it too. A
+    // re-check that finds the programmer under its drive number but on another USB device (it
+    // was unplugged and plugged in again between two scans) puts the newly opened device in the
+    // link instead of the old, dead one.
     void FindProgrammer(ScanReport* report = nullptr);
 
     // Shows the state of the link: programmer present (button on, icon 129, progress 0) or not
@@ -71,8 +74,9 @@ class ProgrammerDiscovery {
     // What start-up and every device change do: FindProgrammer, then UpdateLinkStatus.
     void Rescan();
 
-    // Dispatches the source's pending notifications; each one runs a full Rescan (after
-    // `observer`, when given, has seen it). Returns how many notifications there were.
+    // Dispatches all of the source's pending notifications (`observer`, when given, sees each),
+    // then runs one Rescan when there was any: a burst of changes, such as a hub with several
+    // devices plugged in, is one scan. Returns how many notifications there were.
     std::size_t FollowDeviceChanges(DeviceChangeSource& source,
                                     const DeviceChangeHandler& observer = {});
 

@@ -14,12 +14,19 @@ std::int8_t ProgrammerLink::DriveNumber() const {
     return driveNumber;
 }
 
-void ProgrammerLink::Set(std::shared_ptr<PassThrough> newDevice, std::int8_t newDriveNumber) {
+std::optional<UsbDeviceAddress> ProgrammerLink::UsbDevice() const {
+    std::lock_guard lock(mutex);
+    return usbDevice;
+}
+
+void ProgrammerLink::Set(std::shared_ptr<PassThrough> newDevice, std::int8_t newDriveNumber,
+                         std::optional<UsbDeviceAddress> newUsbDevice) {
     std::shared_ptr<PassThrough> previous;
     {
         std::lock_guard lock(mutex);
         previous = std::exchange(device, std::move(newDevice));
         driveNumber = newDriveNumber;
+        usbDevice = newUsbDevice;
     }
     changed.notify_all();
     // `previous` may close a device; done outside the lock so readers never wait on a close.

@@ -5,23 +5,28 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 
+#include "link/DriveProvider.h"
 #include "link/PassThrough.h"
 
 namespace tarnwick {
 
-// The current programmer: a shared reference to its device and the drive number it was found
-// on (0 also meaning none). Discovery writes it on the display's thread; jobs read it from
-// their own threads and keep their own reference, so dropping the device here never closes it
-// under a running job. All members are safe to call from any thread.
+// The current programmer: a shared reference to its device, the drive number it was found on
+// (0 also meaning none) and the USB device behind it, which tells a programmer plugged in again
+// under the same drive number from the one that was opened. Discovery writes it on the display's
+// thread; jobs read it from their own threads and keep their own reference, so dropping the device
+// here never closes it under a running job. All members are safe to call from any thread.
 class ProgrammerLink {
   public:
     std::shared_ptr<PassThrough> Device() const;
     std::int8_t DriveNumber() const;
+    std::optional<UsbDeviceAddress> UsbDevice() const;
 
-    // Replaces device and drive number and wakes every waiter.
-    void Set(std::shared_ptr<PassThrough> device, std::int8_t driveNumber);
+    // Replaces device, drive number and USB device and wakes every waiter.
+    void Set(std::shared_ptr<PassThrough> device, std::int8_t driveNumber,
+             std::optional<UsbDeviceAddress> usbDevice = std::nullopt);
     void Clear() { Set(nullptr, 0); }
 
     // Sleeps until a device is present and returns it; nullptr once `stop` is requested.
@@ -35,6 +40,7 @@ class ProgrammerLink {
     mutable std::condition_variable_any changed;
     std::shared_ptr<PassThrough> device;
     std::int8_t driveNumber = 0;
+    std::optional<UsbDeviceAddress> usbDevice;
 };
 
 }  // namespace tarnwick

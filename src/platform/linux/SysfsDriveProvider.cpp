@@ -32,12 +32,21 @@ SysfsDriveProvider::~SysfsDriveProvider() {
     udev_unref(context);
 }
 
+std::string SysfsDriveProvider::NodeName(std::int8_t drive) {
+    return drive >= 1 ? "/dev/sg" + std::to_string(drive - 1) : std::string();
+}
+
 std::string SysfsDriveProvider::DriveName(std::int8_t drive) const {
-    return "/dev/sg" + std::to_string(drive);
+    return NodeName(drive);
 }
 
 OpenedDrive SysfsDriveProvider::Open(std::int8_t drive) {
     OpenedDrive result;
+    if (drive < 1) {
+        result.missing = true;
+        result.error = "drive " + std::to_string(drive) + " has no device node";
+        return result;
+    }
     const std::string name = DriveName(drive);
     int error = 0;
     auto transport = SgTransport::Open(sys, name, &error, &result.error);

@@ -10,7 +10,8 @@ struct udev;
 
 namespace tarnwick {
 
-// Drive n is the SCSI generic device /dev/sgN with N = n. Opens it with SgTransport and
+// Drive n (1 to 126) is the SCSI generic device /dev/sgN with N = n - 1, so every node from
+// /dev/sg0 on can be the programmer; drive 0 has no node. Opens it with SgTransport and
 // identifies exactly the device it opened: its device number leads (through libudev) to its
 // sysfs directory, which ReadSysfsStorageIdentity then reads.
 // Called on the display's thread only (a libudev context is not thread-safe). Construction
@@ -25,6 +26,9 @@ class SysfsDriveProvider final : public DriveProvider {
 
     OpenedDrive Open(std::int8_t drive) override;
     std::string DriveName(std::int8_t drive) const override;
+
+    // "/dev/sg0" for drive 1; empty for drive 0, which names no node.
+    static std::string NodeName(std::int8_t drive);
 
   private:
     SysCalls& sys;

@@ -1,5 +1,6 @@
 #include "platform/linux/SysfsStorageIdentity.h"
 
+#include <charconv>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -27,6 +28,22 @@ std::string DevType(const fs::path& device) {
         }
     }
     return {};
+}
+
+// A small decimal attribute such as busnum or devnum ("3\n"); none when missing or malformed.
+std::optional<int> NumberAttribute(const fs::path& file) {
+    std::ifstream in(file);
+    std::string text;
+    if (!std::getline(in, text)) {
+        return std::nullopt;
+    }
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || stop != end || stop == text.data() || value < 0) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 bool IsBelow(const fs::path& path, const fs::path& directory) {
@@ -83,6 +100,11 @@ std::optional<StorageIdentity> ReadSysfsStorageIdentity(const fs::path& sysfsRoo
         }
         if (subsystem == "usb" && devType == "usb_device") {
             identity.usb = true;
+            const auto bus = NumberAttribute(device / "busnum");
+            const auto number = NumberAttribute(device / "devnum");
+            if (bus && number) {
+                identity.usbDevice = UsbDeviceAddress{*bus, *number};
+            }
             break;  // nothing above a USB device changes the answer
         }
     }

@@ -12,6 +12,8 @@ namespace tarnwick {
 // `sysfsRoot`/devices (normally the scsi_generic device, e.g.
 // /sys/devices/.../2:0:0:0/scsi_generic/sg2), the way libudev walks its parents:
 // - usb: some parent belongs to subsystem "usb" with DEVTYPE=usb_device;
+// - usbDevice: the `busnum` and `devnum` attributes of the nearest such parent; none when either
+//   is missing or not a number;
 // - vendor: the `vendor` attribute of the nearest parent of subsystem "scsi" with
 //   DEVTYPE=scsi_device, minus the one line end sysfs adds (blanks are kept); none when there is
 //   no such parent or it has no vendor attribute.

@@ -71,7 +71,7 @@ class LockHolder {
     int fd;
 };
 
-// The main dialog against the emulated programmer (drive 3), every prompt answered by a fake.
+// The main dialog against the emulated programmer (drive 1), every prompt answered by a fake.
 // Its temporary directory is a private one (TMPDIR while the dialog initialises), so what the
 // exit clean-up deletes and copies never touches the real one.
 class DialogHarness {

@@ -100,20 +100,21 @@ TEST(CliService, AFailedReadBackLeavesNoFile) {
     EXPECT_FALSE(std::ifstream(out).good());
 }
 
-TEST(CliList, FindsTheEmulatedProgrammerAsDriveThree) {
+TEST(CliList, FindsTheEmulatedProgrammerAsDrive1OnSg0) {
     const CliRun found = RunCli("list --emulate");
     EXPECT_EQ(found.code, 0);
-    EXPECT_NE(found.output.find("programmer: drive 3"), std::string::npos) << found.output;
+    EXPECT_NE(found.output.find("programmer: drive 1 (emulated /dev/sg0)"), std::string::npos)
+        << found.output;
     const CliRun json = RunCli("list --emulate --json");
-    EXPECT_NE(json.output.find("\"current\":{\"drive\":3"), std::string::npos) << json.output;
+    EXPECT_NE(json.output.find("\"current\":{\"drive\":1"), std::string::npos) << json.output;
 }
 
 TEST(CliTarget, ANamedDeviceMustBeTheProgrammer) {
     TempFile image(PatternBytes(600));
-    EXPECT_EQ(RunCli("write " + image.Path() + " --emulate --device /dev/sg3").code, 0);
-    const CliRun other = RunCli("write " + image.Path() + " --emulate --device /dev/sg4");
+    EXPECT_EQ(RunCli("write " + image.Path() + " --emulate --device /dev/sg0").code, 0);
+    const CliRun other = RunCli("write " + image.Path() + " --emulate --device /dev/sg1");
     EXPECT_EQ(other.code, 9);
-    EXPECT_NE(other.output.find("/dev/sg4 is not the programmer"), std::string::npos);
+    EXPECT_NE(other.output.find("/dev/sg1 is not the programmer"), std::string::npos);
     EXPECT_EQ(RunCli("write " + image.Path() + " --emulate --device /dev/sda").code, 1);
 }
 

@@ -11,7 +11,7 @@ namespace {
 ProbeReport Probe(int drive, ProbeVerdict verdict, std::string vendor = {}, bool usb = false) {
     ProbeReport p;
     p.drive = static_cast<std::int8_t>(drive);
-    p.driveName = "/dev/sg" + std::to_string(drive);
+    p.driveName = drive >= 1 ? "/dev/sg" + std::to_string(drive - 1) : std::string();
     p.verdict = verdict;
     p.identity.usb = usb;
     if (!vendor.empty()) {
@@ -30,15 +30,14 @@ TEST(ListOutput, FoldsRunsOfMissingDrivesAndSaysWhichOneIsCurrent) {
     scan.probes.push_back(Probe(5, ProbeVerdict::Programmer, "VORTAN  ", true));
     scan.probes.push_back(Probe(6, ProbeVerdict::NoSuchDrive));
     std::ostringstream out;
-    PrintScan(out, scan, "drive 5 (/dev/sg5)");
+    PrintScan(out, scan, "drive 5 (/dev/sg4)");
     EXPECT_EQ(out.str(),
-              "drive 0 (/dev/sg0): not probed, drive 0 is searched only while another programmer "
-              "is current\n"
-              "drive 1 (/dev/sg1): not on USB (vendor \"ATA     \")\n"
-              "drives 2 to 4 (/dev/sg2 to /dev/sg4): no such drive\n"
-              "drive 5 (/dev/sg5): programmer\n"
-              "drive 6 (/dev/sg6): no such drive\n"
-              "programmer: drive 5 (/dev/sg5)\n");
+              "drive 0: not probed, the number stands for no programmer\n"
+              "drive 1 (/dev/sg0): not on USB (vendor \"ATA     \")\n"
+              "drives 2 to 4 (/dev/sg1 to /dev/sg3): no such drive\n"
+              "drive 5 (/dev/sg4): programmer\n"
+              "drive 6 (/dev/sg5): no such drive\n"
+              "programmer: drive 5 (/dev/sg4)\n");
 }
 
 TEST(ListOutput, SaysPlainlyWhenTheMachineHasNoScsiDevicesAtAll) {
@@ -68,10 +67,10 @@ TEST(ListOutput, JsonKeepsEveryProbeAndEscapesVendorBytes) {
     EXPECT_NE(json.find("\"current\":null}"), std::string::npos);
 }
 
-TEST(DeviceOption, AcceptsOnlyScsiGenericNodesWithinTheSearchedRange) {
-    EXPECT_EQ(DriveNumberOf("/dev/sg0"), 0);
-    EXPECT_EQ(DriveNumberOf("/dev/sg126"), 126);
-    EXPECT_EQ(DriveNumberOf("/dev/sg127"), std::nullopt);
+TEST(DeviceOption, NamesDriveNPlus1ForSgNAndAcceptsOnlyNodesWithinTheSearchedRange) {
+    EXPECT_EQ(DriveNumberOf("/dev/sg0"), 1);
+    EXPECT_EQ(DriveNumberOf("/dev/sg125"), 126);
+    EXPECT_EQ(DriveNumberOf("/dev/sg126"), std::nullopt);
     EXPECT_EQ(DriveNumberOf("/dev/sda"), std::nullopt);
     EXPECT_EQ(DriveNumberOf("/dev/sg"), std::nullopt);
     EXPECT_EQ(DriveNumberOf("/dev/sg1x"), std::nullopt);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,9 +46,12 @@ class FakeDriveProvider final : public DriveProvider {
 
     void Plug(std::int8_t n, Drive drive) { drives[n] = std::move(drive); }
     void Plug(std::int8_t n, bool usb, std::string vendor) {
-        Plug(n, Drive{true, true, StorageIdentity{usb, std::move(vendor)}});
+        Plug(n, Drive{true, true, StorageIdentity{usb, std::move(vendor), std::nullopt}});
     }
-    void PlugProgrammer(std::int8_t n) { Plug(n, true, "VORTAN  "); }
+    // `usb`: the USB device it hangs off, which changes when it is plugged in again.
+    void PlugProgrammer(std::int8_t n, std::optional<UsbDeviceAddress> usb = std::nullopt) {
+        Plug(n, Drive{true, true, StorageIdentity{true, "VORTAN  ", usb}});
+    }
     void Unplug(std::int8_t n) { drives.erase(n); }
 
     OpenedDrive Open(std::int8_t n) override {
@@ -75,7 +79,10 @@ class FakeDriveProvider final : public DriveProvider {
         return result;
     }
 
-    std::string DriveName(std::int8_t n) const override { return "fake" + std::to_string(n); }
+    // Named as on Linux, where drive n is /dev/sg(n-1).
+    std::string DriveName(std::int8_t n) const override {
+        return n >= 1 ? "/dev/sg" + std::to_string(n - 1) : std::string();
+    }
 
     std::function<void(std::int8_t)> beforeOpen;
     std::vector<std::int8_t> attempts;  // every Open, in order

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <string>
+#include <vector>
 
 #include "FakeSysCalls.h"
 
@@ -25,20 +27,30 @@ class SysfsDriveProviderTest : public ::testing::Test {
     SysfsDriveProvider drives{sys};
 };
 
-TEST_F(SysfsDriveProviderTest, DriveNIsTheScsiGenericNodeSgN) {
-    EXPECT_EQ(drives.DriveName(0), "/dev/sg0");
-    EXPECT_EQ(drives.DriveName(126), "/dev/sg126");
+// Every node from /dev/sg0 on can be the programmer; drive 0 stands for none and has no node.
+TEST_F(SysfsDriveProviderTest, Drive1IsTheFirstNodeSg0AndDrive0OpensNothing) {
+    EXPECT_EQ(drives.DriveName(1), "/dev/sg0");
+    EXPECT_EQ(drives.DriveName(126), "/dev/sg125");
+    EXPECT_EQ(drives.DriveName(0), "");
+
+    const OpenedDrive none = drives.Open(0);
+    EXPECT_TRUE(none.missing);
+    EXPECT_EQ(none.device, nullptr);
+    EXPECT_TRUE(sys.openedPaths.empty()) << none.error;
+
+    EXPECT_NE(drives.Open(1).device, nullptr);
+    EXPECT_EQ(sys.openedPaths, std::vector<std::string>{"/dev/sg0"});
 }
 
 TEST_F(SysfsDriveProviderTest, ANodeThatIsNotAScsiGenericDeviceIsOpenedButNeverIdentified) {
     sys.rdev = makedev(1, 3);
-    OpenedDrive drive = drives.Open(2);
+    OpenedDrive drive = drives.Open(3);
     ASSERT_NE(drive.device, nullptr);
     EXPECT_EQ(drive.identity, std::nullopt) << "SG_IO would go to some other device";
     EXPECT_THAT(drive.error, HasSubstr("/dev/sg2 (1:3) is not a SCSI generic device"));
 
     sys.mode = S_IFREG | 0644;
-    drive = drives.Open(2);
+    drive = drives.Open(3);
     EXPECT_EQ(drive.identity, std::nullopt);
     EXPECT_THAT(drive.error, HasSubstr("not a character device"));
 
@@ -50,7 +62,7 @@ TEST_F(SysfsDriveProviderTest, OpenFailuresTellMissingDrivesFromRefusedOnes) {
     sys.openErrno = ENOENT;
     const OpenedDrive missing = drives.Open(9);
     sys.openErrno = EACCES;
-    const OpenedDrive refused = drives.Open(2);
+    const OpenedDrive refused = drives.Open(3);
 
     EXPECT_TRUE(missing.missing);
     EXPECT_EQ(missing.device, nullptr);

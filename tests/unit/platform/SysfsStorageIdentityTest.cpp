@@ -15,7 +15,8 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-// A machine with two SATA drives (sg0, sg1) and four USB drives (sg2..sg5).
+// A machine with two SATA drives (sg0, sg1) and four USB drives (sg2..sg5); the USB device of
+// sg5 has no bus and device numbers.
 const fs::path kSysfs = fs::path(TARNWICK_TEST_DATA) / "sysfs" / "machine";
 
 fs::path ScsiGeneric(const std::string& name) {
@@ -28,20 +29,21 @@ fs::path ScsiGeneric(const std::string& name) {
     return {};
 }
 
-TEST(SysfsStorageIdentity, DrivesAreIdentifiedByTheirUsbParentAndTheExactVendorBytes) {
+TEST(SysfsStorageIdentity, DrivesAreIdentifiedByTheirUsbParentItsAddressAndTheExactVendorBytes) {
     struct Case {
         const char* name;
         bool usb;
         std::optional<std::string> vendor;
+        std::optional<UsbDeviceAddress> usbDevice;
         ProbeVerdict verdict;
     };
     const std::vector<Case> cases = {
-        {"sg0", false, "ATA     ", ProbeVerdict::NotUsb},
-        {"sg1", false, "VORTAN  ", ProbeVerdict::NotUsb},
-        {"sg2", true, "VORTAN  ", ProbeVerdict::Programmer},
-        {"sg3", true, "vortan  ", ProbeVerdict::OtherVendor},
-        {"sg4", true, "VORTAN", ProbeVerdict::OtherVendor},
-        {"sg5", true, std::nullopt, ProbeVerdict::OtherVendor},
+        {"sg0", false, "ATA     ", std::nullopt, ProbeVerdict::NotUsb},
+        {"sg1", false, "VORTAN  ", std::nullopt, ProbeVerdict::NotUsb},
+        {"sg2", true, "VORTAN  ", UsbDeviceAddress{1, 5}, ProbeVerdict::Programmer},
+        {"sg3", true, "vortan  ", UsbDeviceAddress{1, 6}, ProbeVerdict::OtherVendor},
+        {"sg4", true, "VORTAN", UsbDeviceAddress{1, 7}, ProbeVerdict::OtherVendor},
+        {"sg5", true, std::nullopt, std::nullopt, ProbeVerdict::OtherVendor},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -52,6 +54,7 @@ TEST(SysfsStorageIdentity, DrivesAreIdentifiedByTheirUsbParentAndTheExactVendorB
         ASSERT_TRUE(identity.has_value()) << error;
         EXPECT_EQ(identity->usb, c.usb);
         EXPECT_EQ(identity->vendor, c.vendor);
+        EXPECT_EQ(identity->usbDevice, c.usbDevice) << "the nearest USB device, not its hub";
         EXPECT_EQ(ProgrammerDiscovery::JudgeIdentity(*identity), c.verdict);
     }
 }
