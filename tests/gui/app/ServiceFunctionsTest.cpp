@@ -86,9 +86,9 @@ class ServiceFunctionsTest : public QObject {
     void readBackSavesWholePagesOfTheLengthInTheEdit() {
         QFETCH(int, length);
         QFETCH(std::vector<std::uint32_t>, reads);
-        const auto flash = PatternBytes(4096);
-        const TempFile image(flash);
         DialogHarness h;
+        const auto flash = PatternBytes(DialogHarness::Options{}.flashSize);  // a whole image
+        const TempFile image(flash);
         QCOMPARE(h.programmer().LoadFlash(image.Path()), std::string());
         h.programmer().ClearLog();
         QTemporaryDir out;
