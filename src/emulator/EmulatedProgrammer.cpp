@@ -1,6 +1,7 @@
 #include "emulator/EmulatedProgrammer.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <utility>
@@ -14,6 +15,7 @@ namespace {
 
 constexpr std::uint8_t kCheckCondition = 0x02;
 constexpr std::uint8_t kSenseIllegalRequest = 0x05;
+constexpr std::uint8_t kSenseAbortedCommand = 0x0B;
 constexpr int kHostTimeout = 0x03;  // what a host adapter reports for an unanswered command
 
 bool Fail(TransferFault* fault, int sysErrno, int hostStatus, const char* what) {
@@ -22,6 +24,35 @@ bool Fail(TransferFault* fault, int sysErrno, int hostStatus, const char* what) 
         fault->sysErrno = sysErrno;
         fault->hostStatus = hostStatus;
         fault->what = what;
+    }
+    return false;
+}
+
+bool FailWriteRequest(TransferFault* fault) {
+    Fail(fault, 0, 0, "emulated programmer: page write aborted");
+    if (fault != nullptr) {
+        fault->scsiStatus = kCheckCondition;
+        fault->senseLength = 18;
+        fault->sense[0] = 0x70;
+        fault->sense[2] = kSenseAbortedCommand;
+        fault->sense[7] = 10;
+        fault->sense[12] = 0x4B;  // data phase error
+    }
+    return false;
+}
+
+bool ShortStatus(std::uint8_t* reply, std::uint32_t transferLength, TransferFault* fault) {
+    // Only the echo arrives; the rest of the caller's buffer keeps whatever it held, as it does
+    // behind a real short transfer.
+    constexpr std::uint32_t kMoved = 2;
+    reply[0] = kOpStatus;
+    reply[1] = kSubWriteStatus;
+    char what[64];
+    std::snprintf(what, sizeof what, "short transfer, %u of %u bytes moved", kMoved,
+                  transferLength);
+    Fail(fault, 0, 0, what);
+    if (fault != nullptr) {
+        fault->residual = transferLength - kMoved;
     }
     return false;
 }
@@ -74,6 +105,13 @@ bool EmulatedProgrammer::Handle(const PassThroughRequest& request, TransferFault
         if (in || !lengthMatches) {
             return Reject(fault, "page write with a wrong direction or length");
         }
+        if (auto it = faults.failWriteRequest.find(cmd.address);
+            it != faults.failWriteRequest.end() && it->second > 0) {
+            // Lost on the way: the programmer never saw it, so its status stays that of the
+            // page before.
+            --it->second;
+            return FailWriteRequest(fault);
+        }
         HandleWrite(cmd, request);
         return true;
     }
@@ -87,6 +125,11 @@ bool EmulatedProgrammer::Handle(const PassThroughRequest& request, TransferFault
     }
     if (!in || !lengthMatches || request.transferLength < 3) {
         return Reject(fault, "status query with a wrong direction or length");
+    }
+    if (auto it = faults.shortStatus.find(lastWriteAddress);
+        cmd.sub == kSubWriteStatus && it != faults.shortStatus.end() && it->second > 0) {
+        --it->second;
+        return ShortStatus(data, request.transferLength, fault);
     }
     std::memset(data, 0, request.transferLength);
     return HandleStatus(cmd, data, fault);
@@ -209,8 +252,13 @@ std::size_t EmulatedProgrammer::FlashSize() const {
 }
 
 std::string EmulatedProgrammer::SaveFlash(const std::string& path) const {
-    std::lock_guard lock(mutex);
-    return flash.Save(path);
+    // A copy, so that commands are not held up while the image goes to disk.
+    NorFlash snapshot(0);
+    {
+        std::lock_guard lock(mutex);
+        snapshot = flash;
+    }
+    return snapshot.Save(path);
 }
 
 std::string EmulatedProgrammer::LoadFlash(const std::string& path) {

@@ -44,6 +44,8 @@ class EmulatedProgrammer : public PassThrough {
 
     std::vector<std::uint8_t> FlashBytes(std::uint32_t address, std::uint32_t length) const;
     std::size_t FlashSize() const;
+    // The flash as a raw image file; see NorFlash::Save and NorFlash::Load. Error text, empty
+    // on success.
     std::string SaveFlash(const std::string& path) const;
     std::string LoadFlash(const std::string& path);
 

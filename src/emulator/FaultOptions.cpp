@@ -1,6 +1,7 @@
 #include "emulator/FaultOptions.h"
 
 #include <CLI/CLI.hpp>
+#include <tuple>
 
 namespace tarnwick {
 
@@ -45,6 +46,14 @@ void AddFaultOptions(CLI::App& app, FaultOptions& o) {
     app.add_option("--emulate-malformed-status", o.malformedStatus,
                    "ADDRESS:N - garble the next N write-status replies for the page")
         ->group(group);
+    app.add_option("--emulate-fail-write-request", o.failWriteRequest,
+                   "ADDRESS:N - the first N writes of the page at ADDRESS fail as requests "
+                   "(CHECK CONDITION; nothing programmed)")
+        ->group(group);
+    app.add_option("--emulate-short-status", o.shortStatus,
+                   "ADDRESS:N - cut the next N write-status replies for the page short after "
+                   "their two echo bytes")
+        ->group(group);
     app.add_option("--emulate-fail-erase", o.failEraseBlock, "BLOCK - the erase of block fails")
         ->group(group);
     app.add_flag("--emulate-mute-link", o.muteLink,
@@ -61,16 +70,19 @@ bool ValidFlashSize(std::uint64_t size) {
 
 std::optional<FaultPlan> MakeFaultPlan(const FaultOptions& o, std::string* error) {
     FaultPlan plan;
-    for (const std::string& spec : o.resendPages) {
-        if (!ParsePageCount(spec, plan.resendPage)) {
-            *error = "--emulate-resend expects ADDRESS:COUNT, got '" + spec + "'";
-            return std::nullopt;
-        }
-    }
-    for (const std::string& spec : o.malformedStatus) {
-        if (!ParsePageCount(spec, plan.malformedStatus)) {
-            *error = "--emulate-malformed-status expects ADDRESS:COUNT, got '" + spec + "'";
-            return std::nullopt;
+    const std::tuple<const char*, const std::vector<std::string>&, std::map<std::uint32_t, int>&>
+        pageCounts[] = {
+            {"--emulate-resend", o.resendPages, plan.resendPage},
+            {"--emulate-malformed-status", o.malformedStatus, plan.malformedStatus},
+            {"--emulate-fail-write-request", o.failWriteRequest, plan.failWriteRequest},
+            {"--emulate-short-status", o.shortStatus, plan.shortStatus},
+        };
+    for (const auto& [option, specs, into] : pageCounts) {
+        for (const std::string& spec : specs) {
+            if (!ParsePageCount(spec, into)) {
+                *error = std::string(option) + " expects ADDRESS:COUNT, got '" + spec + "'";
+                return std::nullopt;
+            }
         }
     }
     plan.failPage.insert(o.failPages.begin(), o.failPages.end());

@@ -21,7 +21,9 @@ struct FaultOptions {
     std::uint64_t latencyUs = 0;
     std::vector<std::string> resendPages;  // "ADDRESS:COUNT"
     std::vector<std::uint32_t> failPages;
-    std::vector<std::string> malformedStatus;  // "ADDRESS:COUNT"
+    std::vector<std::string> malformedStatus;   // "ADDRESS:COUNT"
+    std::vector<std::string> failWriteRequest;  // "ADDRESS:COUNT"
+    std::vector<std::string> shortStatus;       // "ADDRESS:COUNT"
     std::int64_t failEraseBlock = -1;
     bool muteLink = false;
     std::int64_t dropAfter = -1;

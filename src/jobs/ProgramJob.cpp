@@ -1,11 +1,12 @@
 #include "jobs/ProgramJob.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
+#include "jobs/FirmwareFile.h"
 #include "jobs/JobTexts.h"
 #include "link/CCodeProgram.h"
 
@@ -13,19 +14,60 @@ namespace tarnwick {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 // Flash addresses are 32 bits wide; a longer file would wrap and overwrite its own start.
-constexpr std::int64_t kMaxFileLength = std::int64_t{1} << 32;
+constexpr std::uint64_t kMaxFileLength = std::uint64_t{1} << 32;
 
 std::string At(const char* what, std::int64_t address) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%s at 0x%06llx", what,
                   static_cast<unsigned long long>(address));
     return buf;
+}
+
+struct PageOutcome {
+    enum Kind { Taken, Failed, Cancelled } kind = Taken;
+    std::string detail;  // for Failed and Cancelled
+};
+
+// One page, sent again for as long as the programmer asks and the resends last.
+PageOutcome WritePage(CCodeProgram& program, std::int64_t offset, const std::uint8_t* page,
+                      const std::stop_token& stop) {
+    const auto address = static_cast<std::int32_t>(offset);
+    const std::string resends = std::to_string(ProgramJob::kMaxResends);
+    std::string lastProblem;  // why the last attempt was not taken, when not by the programmer
+    for (int attempt = 0; attempt <= ProgramJob::kMaxResends; ++attempt) {
+        if (attempt > 0 && stop.stop_requested()) {
+            return {PageOutcome::Cancelled, At("stopped while resending the page", offset)};
+        }
+        // A request that failed may never have reached the programmer: a status query now would
+        // tell about an earlier page, so none is sent and the page simply goes again.
+        if (!program.WriteFlash(address, kPageSize, page)) {
+            lastProblem = "the write request failed after " + resends +
+                          " resends: " + program.LastFault().Describe();
+            continue;
+        }
+        // A failed query or a reply with a wrong echo says nothing about the page, so it counts
+        // as the programmer asking again.
+        std::int32_t status = 1;
+        if (!program.GetWriteStatus(status)) {
+            lastProblem =
+                "no write status after " + resends + " resends: " + program.LastFault().Describe();
+            continue;
+        }
+        if (status == 0) {
+            return {};
+        }
+        if (status != 1) {
+            return {PageOutcome::Failed, At("page write", offset) +
+                                             ": programmer reported write status " +
+                                             std::to_string(status)};
+        }
+        lastProblem.clear();
+    }
+    if (lastProblem.empty()) {
+        lastProblem = "the programmer asked for the page again " + resends + " times";
+    }
+    return {PageOutcome::Failed, At("page write", offset) + ": " + lastProblem};
 }
 
 }  // namespace
@@ -41,10 +83,11 @@ ProgramJob::ProgramJob(ProgrammerLink& programmerLink, const FirmwarePath& path,
 ProgramResult ProgramJob::ProgramThreadProc(
     std::stop_token stop, std::optional<std::chrono::steady_clock::time_point> deadline) {
     const auto device = deadline ? link.WaitForDevice(stop, *deadline) : link.WaitForDevice(stop);
+    // A device that appeared just as the stop came is not a reason to start the job.
+    if (stop.stop_requested()) {
+        return {ProgramEnding::Cancelled, "stopped while waiting for a programmer"};
+    }
     if (!device) {
-        if (stop.stop_requested()) {
-            return {ProgramEnding::Cancelled, "stopped while waiting for a programmer"};
-        }
         return {ProgramEnding::NoProgrammer, "no programmer appeared in time"};
     }
     if (firmwarePath.Get().empty()) {
@@ -64,6 +107,9 @@ ProgramResult ProgramJob::EndWithRedBar(const char* line, ProgramEnding ending,
 }
 
 ProgramResult ProgramJob::ProgramFlash(std::stop_token stop) {
+    if (stop.stop_requested()) {
+        return {ProgramEnding::Cancelled, "stopped before the job began"};
+    }
     display.Reset();
     CCodeProgram program;
     program.SetDevice(link.Device());
@@ -81,20 +127,15 @@ ProgramResult ProgramJob::ProgramFlash(std::stop_token stop) {
                 "link status query: " + program.LastFault().Describe()};
     }
 
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
+    FirmwareFile file;
+    if (std::string error = file.Open(path); !error.empty()) {
+        return EndWithRedBar(texts::kOpenFailed, ProgramEnding::OpenFailed, std::move(error));
+    }
+    if (file.Length() > kMaxFileLength) {
         return EndWithRedBar(texts::kOpenFailed, ProgramEnding::OpenFailed,
-                             path + ": " + std::strerror(errno));
+                             path + ": larger than the 4 GiB address space");
     }
-    std::int64_t length = -1;
-    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
-        length = std::ftell(file.get());
-    }
-    if (length < 0 || length > kMaxFileLength) {
-        return EndWithRedBar(texts::kOpenFailed, ProgramEnding::OpenFailed,
-                             path + (length < 0 ? ": cannot tell its length"
-                                                : ": larger than the 4 GiB address space"));
-    }
+    const auto length = static_cast<std::int64_t>(file.Length());
     if (length == 0) {
         // Nothing to erase or write; going on would divide by the length.
         return EndWithRedBar(texts::kEmptyFile, ProgramEnding::EmptyFile, path + " is empty");
@@ -117,51 +158,38 @@ ProgramResult ProgramJob::ProgramFlash(std::stop_token stop) {
     }
 
     display.Text(texts::kWriting);
-    std::rewind(file.get());
-
     // Erased flash reads 0xFF, so a short first page pads with what the chip holds anyway.
     std::array<std::uint8_t, kPageSize> page;
     page.fill(0xFF);
     std::int64_t offset = 0;
     std::string failure;
-    do {
+    while (offset < length) {
         if (stop.stop_requested()) {
-            return {ProgramEnding::Cancelled, At("stopped before the page", offset)};
+            return {ProgramEnding::Cancelled, At("stopped before the page", offset),
+                    static_cast<std::uint64_t>(offset)};
         }
-        const std::size_t n = std::fread(page.data(), 1, page.size(), file.get());
-        if (n == 0) {
+        // Never more than the length taken at the start: bytes a growing file gained would be
+        // written but never counted.
+        const auto wanted =
+            static_cast<std::size_t>(std::min<std::int64_t>(kPageSize, length - offset));
+        const std::size_t n = std::fread(page.data(), 1, wanted, file.Stream());
+        if (n < wanted) {
             // The file shrank or cannot be read: the rest would be written from stale bytes.
-            failure = At("reading the firmware file", offset) + ": " +
-                      (std::ferror(file.get()) ? std::strerror(errno) : "file ended early");
+            const char* cause =
+                std::ferror(file.Stream()) ? std::strerror(errno) : "file ended early";
+            failure = file.Changed();
+            if (failure.empty()) {
+                failure = At("reading the firmware file", offset) + ": " + cause;
+            }
             break;
         }
-        const auto address = static_cast<std::int32_t>(offset);
-        int retries = kMaxResends;
-        // A reply with a wrong echo says nothing about the page, so it counts as no reply:
-        // the preset 1 stands and the page goes again.
-        auto writeAndAsk = [&] {
-            program.WriteFlash(address, kPageSize, page.data());
-            std::int32_t status = 1;
-            if (!program.GetWriteStatus(status)) {
-                status = 1;
-            }
-            return status;
-        };
-        std::int32_t status = writeAndAsk();
-        while (status != 0) {
-            if (status != 1 || retries == 0) {
-                failure = At("page write", offset);
-                failure +=
-                    status != 1
-                        ? ": programmer reported write status " + std::to_string(status)
-                        : ": not taken after 10 resends (last: " + program.LastFault().Describe() +
-                              ")";
-                break;
-            }
-            --retries;
-            status = writeAndAsk();
+        PageOutcome outcome = WritePage(program, offset, page.data(), stop);
+        if (outcome.kind == PageOutcome::Cancelled) {
+            return {ProgramEnding::Cancelled, std::move(outcome.detail),
+                    static_cast<std::uint64_t>(offset)};
         }
-        if (!failure.empty()) {
+        if (outcome.kind == PageOutcome::Failed) {
+            failure = std::move(outcome.detail);
             break;
         }
         display.Progress(offset * 100 / length);
@@ -170,22 +198,24 @@ ProgramResult ProgramJob::ProgramFlash(std::stop_token stop) {
             progress->PageConfirmed(static_cast<std::uint64_t>(offset),
                                     static_cast<std::uint64_t>(length));
         }
-    } while (offset < length);
+    }
+    if (failure.empty()) {
+        // Every page was confirmed, but they are the file's only if nobody changed it meanwhile.
+        failure = file.Changed();
+    }
 
     const bool success = failure.empty();
     if (!success) {
         display.Text(texts::kWriteError);
         display.Result(false);
     }
-    file.reset();
+    file.Close();
     display.Text(texts::kWriteDone);
     display.Progress(0);
     display.Enable(true);
     display.Result(success);
-    if (!success) {
-        return {ProgramEnding::WriteFailed, failure};
-    }
-    return {ProgramEnding::Success, {}};
+    return {success ? ProgramEnding::Success : ProgramEnding::WriteFailed, std::move(failure),
+            static_cast<std::uint64_t>(offset)};
 }
 
 const char* ToString(ProgramEnding ending) {

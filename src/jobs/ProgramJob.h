@@ -41,8 +41,9 @@ class ProgressObserver {
 
 // Writes the chosen firmware file into the programmer's flash from address 0: erases every
 // 64 KiB block the file touches, then writes 512-byte pages, each confirmed by a write-status
-// query and sent again (up to 10 times) when the programmer asks. Reports to the person only
-// through the display sink, the message box sink and one diagnostic line.
+// query and sent again (up to 10 times) when the programmer asks or the write request failed.
+// Success only if every page was confirmed and the file is still the one it opened. Reports to
+// the person only through the display sink, the message box sink and one diagnostic line.
 // Runs on a worker thread; blocks for the whole job.
 class ProgramJob {
   public:
@@ -58,7 +59,8 @@ class ProgramJob {
         std::stop_token stop,
         std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
 
-    // The job on the programmer that is current now. `stop` ends it between pages.
+    // The job on the programmer that is current now. `stop` ends it before the next command
+    // (a command already sent runs to its end or its time-out).
     ProgramResult ProgramFlash(std::stop_token stop = {});
 
   private:

@@ -48,6 +48,8 @@ ReadBackResult FlashReadBack::ReadPages(std::int64_t length, ProgressObserver* p
             return Abandon(ReadBackEnding::Cancelled, "read-back stopped");
         }
         const std::int64_t address = i * kPageSize;
+        // Cleared so that no page is ever saved with what the page before left.
+        page.fill(0);
         if (!program.ReadFlash(static_cast<std::int32_t>(address), page.data(), kPageSize)) {
             char where[48];
             std::snprintf(where, sizeof where,

@@ -1,50 +1,49 @@
 #include "jobs/VerifyFlash.h"
 
+#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 
+#include "jobs/FirmwareFile.h"
 #include "link/CCodeProgram.h"
 
 namespace tarnwick {
 
 VerifyResult VerifyFlash(std::shared_ptr<PassThrough> device, const std::string& path,
                          ProgressObserver* progress, std::stop_token stop) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return {false, path + ": " + std::strerror(errno)};
+    FirmwareFile file;
+    if (std::string error = file.Open(path); !error.empty()) {
+        return {false, std::move(error)};
     }
-    file.seekg(0, std::ios::end);
-    const auto length = static_cast<std::uint64_t>(file.tellg());
-    file.seekg(0);
+    const std::uint64_t length = file.Length();
 
     CCodeProgram program;
     program.SetDevice(std::move(device));
     std::array<std::uint8_t, kPageSize> fromFlash{};
-    std::array<char, kPageSize> fromFile{};
+    std::array<std::uint8_t, kPageSize> fromFile{};
     for (std::uint64_t offset = 0; offset < length; offset += kPageSize) {
         if (stop.stop_requested()) {
             return {false, "verify stopped"};
         }
         const auto address = static_cast<std::int32_t>(offset);
+        // Cleared so that no page is ever compared with what the page before left.
+        fromFlash.fill(0);
         if (!program.ReadFlash(address, fromFlash.data(), kPageSize)) {
             char buf[64];
             std::snprintf(buf, sizeof buf, "page read at 0x%06x: ", static_cast<unsigned>(offset));
             return {false, buf + program.LastFault().Describe()};
         }
         const std::size_t n = std::min<std::uint64_t>(kPageSize, length - offset);
-        if (!file.read(fromFile.data(), static_cast<std::streamsize>(n))) {
+        if (std::fread(fromFile.data(), 1, n, file.Stream()) != n) {
             return {false, path + ": read failed"};
         }
         for (std::size_t i = 0; i < n; ++i) {
-            const auto expected = static_cast<std::uint8_t>(fromFile[i]);
-            if (fromFlash[i] != expected) {
+            if (fromFlash[i] != fromFile[i]) {
                 char buf[128];
                 std::snprintf(buf, sizeof buf,
                               "flash differs from the file at 0x%06llx: 0x%02x, file has 0x%02x",
-                              static_cast<unsigned long long>(offset + i), fromFlash[i], expected);
+                              static_cast<unsigned long long>(offset + i), fromFlash[i],
+                              fromFile[i]);
                 return {false, buf};
             }
         }

@@ -1,5 +1,6 @@
 #include "link/CCodeProgram.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -108,7 +109,21 @@ bool CCodeProgram::Send(DataDirection direction, std::uint32_t transferLength, v
     request.transferLength = transferLength;
     request.buffer = buffer;
     request.timeout = direction == DataDirection::In ? kTimeoutIn : kTimeoutOut;
-    return deviceHandle->Exchange(request, &lastFault);
+    if (!deviceHandle->Exchange(request, &lastFault)) {
+        return false;
+    }
+    // Bytes that did not move would leave part of a reply from before: read as this one, a
+    // stale status 0 would confirm a page never taken. The contract says a transport fails such
+    // an exchange; this holds even for one that does not.
+    if (lastFault.residual != 0) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "short transfer, %u of %u bytes moved",
+                      transferLength - std::min(lastFault.residual, transferLength),
+                      transferLength);
+        lastFault.what = buf;
+        return false;
+    }
+    return true;
 }
 
 bool CCodeProgram::Refuse(const char* why) {

@@ -20,17 +20,19 @@ class CCodeProgram {
 
     // Page read of `length` bytes at `address` into `buffer`.
     bool ReadFlash(std::int32_t address, std::uint8_t* buffer, std::int32_t length);
-    // Page write of `length` bytes from `data`, protected by their CRC. Its outcome is told by
-    // GetWriteStatus, not by this result. Note: length comes before the buffer here.
+    // Page write of `length` bytes from `data`, protected by their CRC. False when the request
+    // failed: the page may never have arrived. Whether the programmer took a page that did is
+    // told by GetWriteStatus. Note: length comes before the buffer here.
     bool WriteFlash(std::int32_t address, std::int32_t length, const std::uint8_t* data);
     // Status query; the reply is left in replyBuffer unchecked. `length` is at most 512.
     bool QueryStatus(std::uint8_t subCode, std::int32_t address, std::int32_t length);
     // Block erase of the 64 KiB block at `address`; needs the reply FB 00.
     bool EraseBlock(std::int32_t address);
 
-    // Status readers. A failed request leaves `value` untouched; a malformed reply sets it to
-    // 0 and fails; a good reply sets it to the status byte. Callers that preset `value` tell
-    // the first two apart by it.
+    // Status readers. A failed request leaves `value` untouched (a reply cut short is a failed
+    // request: the transport fails any exchange that moved fewer bytes than asked); a malformed
+    // reply sets it to 0 and fails; a good reply sets it to the status byte. Callers that
+    // preset `value` tell the first two apart by it.
     bool GetLinkStatus(std::int32_t& value);
     bool GetWriteStatus(std::int32_t& value);
 

@@ -74,6 +74,42 @@ TEST_F(EmulatedProgrammerTest, InjectsResendsPermanentFailuresAndGarbledReplies)
     EXPECT_EQ(status, 0);
 }
 
+TEST_F(EmulatedProgrammerTest, FailsChosenWriteRequestsAndCutsChosenStatusRepliesShort) {
+    FaultPlan plan;
+    plan.failWriteRequest = {{0x200, 1}};
+    plan.shortStatus = {{0x400, 1}};
+    device->SetFaults(plan);
+    EXPECT_EQ(WriteAndAsk(0), 0);
+
+    // Lost on the way: nothing programmed, and the status still tells of the page before.
+    EXPECT_FALSE(program.WriteFlash(0x200, 512, page.data()));
+    EXPECT_EQ(program.LastFault().scsiStatus, 0x02) << "CHECK CONDITION";
+    EXPECT_EQ(program.LastFault().sense[2], 0x0B) << "ABORTED COMMAND";
+    EXPECT_EQ(device->FlashBytes(0x200, 1), std::vector<std::uint8_t>{0xFF});
+    std::int32_t status = 9;
+    EXPECT_TRUE(program.GetWriteStatus(status));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(WriteAndAsk(0x200), 0);
+    EXPECT_EQ(device->FlashBytes(0x200, 512), page);
+
+    // Only the echo moves; the rest of the buffer keeps what it held.
+    program.WriteFlash(0x400, 512, page.data());
+    PassThroughRequest query;
+    query.cdb = MakeStatusQuery(kSubWriteStatus, 0, 16);
+    std::vector<std::uint8_t> reply(16, 0xEE);
+    query.buffer = reply.data();
+    query.transferLength = 16;
+    TransferFault fault;
+    EXPECT_FALSE(device->Exchange(query, &fault));
+    EXPECT_EQ(fault.residual, 14u);
+    EXPECT_EQ(fault.what, "short transfer, 2 of 16 bytes moved");
+    EXPECT_EQ(std::vector<std::uint8_t>(reply.begin(), reply.begin() + 3),
+              (std::vector<std::uint8_t>{0xFC, 0x07, 0xEE}));
+    EXPECT_TRUE(device->Exchange(query, &fault)) << "only the next N replies";
+    EXPECT_EQ(reply[2], 0);
+    EXPECT_TRUE(device->Violations().empty());
+}
+
 TEST_F(EmulatedProgrammerTest, FailsTheChosenEraseAndTheMutedLinkQuery) {
     FaultPlan plan;
     plan.failEraseBlock = 1;

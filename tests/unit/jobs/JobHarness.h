@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -10,6 +12,44 @@
 #include "jobs/ProgramJob.h"
 
 namespace tarnwick::testing {
+
+// Records like any display, and lets a test act in the middle of a job: `onSend` runs before
+// each display command is recorded.
+struct HookedDisplay : RecordingDisplay {
+    std::function<void(const DisplayMessage&)> onSend;
+    void Send(const DisplayMessage& message) override {
+        if (onSend) {
+            onSend(message);
+        }
+        RecordingDisplay::Send(message);
+    }
+};
+
+// Passes commands on, but the page read at `address` moves only the page's first two bytes:
+// as a short transfer that fails, or as one whose transport claims that every byte moved.
+struct PartialPageRead : PassThrough {
+    std::shared_ptr<PassThrough> inner;
+    std::uint32_t address = 0;
+    bool claimsSuccess = false;
+    bool Exchange(const PassThroughRequest& r, TransferFault* f) override {
+        if (r.cdb[0] != kOpPageRead || DecodeCommand(r.cdb).address != address) {
+            return inner->Exchange(r, f);
+        }
+        std::vector<std::uint8_t> whole(r.transferLength);
+        PassThroughRequest copy = r;
+        copy.buffer = whole.data();
+        if (!inner->Exchange(copy, f)) {
+            return false;
+        }
+        std::memcpy(r.buffer, whole.data(), 2);
+        if (claimsSuccess) {
+            return true;
+        }
+        f->residual = r.transferLength - 2;
+        f->what = "short transfer";
+        return false;
+    }
+};
 
 // A programming job wired to an emulated programmer and recording displays.
 struct JobHarness {
@@ -60,7 +100,7 @@ struct JobHarness {
     std::shared_ptr<EmulatedProgrammer> programmer;
     ProgrammerLink link;
     FirmwarePath path;
-    RecordingDisplay display;
+    HookedDisplay display;
     std::ostringstream stdoutLines;
     ProgramJob job{link, path, display, display, stdoutLines};
     std::unique_ptr<TempFile> file;

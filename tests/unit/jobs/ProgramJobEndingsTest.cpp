@@ -1,6 +1,12 @@
 // The display commands of every way a programming job can end.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
 #include "JobHarness.h"
 
 namespace tarnwick {
@@ -13,6 +19,7 @@ TEST(ProgramJobEnding, SuccessLogsEachStageAndEndsGreenWithTheButtonBack) {
     JobHarness h;
     const ProgramResult r = h.Run(PatternBytes(1000));
     EXPECT_EQ(r.ending, ProgramEnding::Success) << r.detail;
+    EXPECT_EQ(r.bytesWritten, 1000u);
     EXPECT_EQ(
         h.display.Commands(),
         (Seq{Reset(), Enable(false), Text("擦除Flash 中.."), Text("写入数据中.."), Progress(0),
@@ -35,15 +42,67 @@ TEST(ProgramJobEnding, AProgrammerThatDoesNotAnswerIsToldAndNothingIsErased) {
     EXPECT_TRUE(none.programmer->Log().empty());
 }
 
+// Anything but a regular file is refused at once: a FIFO must not hold the job up waiting for a
+// writer, and a directory is called what it is.
 TEST(ProgramJobEnding, AFileThatCannotBeOpenedEndsRed) {
-    JobHarness h;
-    h.path.Set("/nonexistent/firmware.bin");
-    const ProgramResult r = h.job.ProgramFlash();
-    EXPECT_EQ(r.ending, ProgramEnding::OpenFailed);
-    EXPECT_NE(r.detail.find("/nonexistent/firmware.bin"), std::string::npos);
-    EXPECT_EQ(h.display.Commands(), (Seq{Reset(), Text("打开烧写文件失败.. "), Progress(0),
-                                         Enable(true), Result(false)}));
-    EXPECT_TRUE(h.EraseAddresses().empty());
+    TempFile dir({});
+    const std::string fifo = dir.Dir() + "/fifo.bin";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/nonexistent/firmware.bin", "/nonexistent/firmware.bin: No such file or directory"},
+        {dir.Dir(), dir.Dir() + " is a directory"},
+        {fifo, fifo + " is a FIFO, not a regular file"},
+    };
+    for (const auto& [path, detail] : cases) {
+        JobHarness h;
+        h.path.Set(path);
+        const ProgramResult r = h.job.ProgramFlash();
+        EXPECT_EQ(r.ending, ProgramEnding::OpenFailed) << path;
+        EXPECT_EQ(r.detail, detail);
+        EXPECT_EQ(h.display.Commands(), (Seq{Reset(), Text("打开烧写文件失败.. "), Progress(0),
+                                             Enable(true), Result(false)}));
+        EXPECT_TRUE(h.EraseAddresses().empty());
+    }
+}
+
+// Confirmed pages are the file's only if nobody changed it meanwhile: `cp new.bin fw.bin` during
+// the job leaves a mix in the flash, a file renamed over it is not the one that was written.
+TEST(ProgramJobEnding, AFileChangedDuringTheWriteEndsAsAWriteError) {
+    const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> cases = {
+        {"rewritten in place",
+         [](const std::string& path) {
+             std::ofstream(path, std::ios::binary | std::ios::in)
+                 .write(std::string(2048, 'x').data(), 2048);
+         }},
+        {"replaced by another file",
+         [](const std::string& path) {
+             TempFile other(PatternBytes(4096, 9));
+             std::filesystem::rename(other.Path(), path);
+         }},
+    };
+    for (const auto& [change, act] : cases) {
+        JobHarness h;
+        TempFile file(PatternBytes(2048));
+        // Made long ago, as firmware files are: a rewrite must show in the time even when it
+        // lands within the clock tick of the file's creation.
+        std::filesystem::last_write_time(
+            file.Path(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+        h.path.Set(file.Path());
+        h.display.onSend = [&, act = act](const DisplayMessage& m) {
+            if (m.command == DISPLAY_PROGRESS && m.value == 0 && h.WriteAddresses().size() == 1) {
+                act(file.Path());
+            }
+        };
+        const ProgramResult r = h.job.ProgramFlash();
+        EXPECT_EQ(r.ending, ProgramEnding::WriteFailed) << change;
+        EXPECT_EQ(r.detail, file.Path() + " changed during the write (" + change + ")");
+        EXPECT_EQ(
+            h.display.Commands(),
+            (Seq{Reset(), Enable(false), Text("擦除Flash 中.."), Text("写入数据中.."), Progress(0),
+                 Progress(25), Progress(50), Progress(75), Text("write data err .."), Result(false),
+                 Text("写入数据完成.."), Progress(0), Enable(true), Result(false)}))
+            << change;
+    }
 }
 
 TEST(ProgramJobEnding, AnEmptyFileIsRefusedBeforeAnythingIsErased) {

@@ -1,6 +1,9 @@
 // Resends, malformed replies and programmers that vanish: never a success that did not happen.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
+
 #include "JobHarness.h"
 
 namespace tarnwick {
@@ -25,14 +28,80 @@ TEST(ProgramJobResend, TenResendsAreAllowedAndTheEleventhWriteMayStillSucceed) {
     EXPECT_EQ(h.WriteAddresses(), Addresses(11, 0));
 }
 
-TEST(ProgramJobResend, APageStillRefusedAfterTenResendsIsAWriteError) {
-    JobHarness h;
-    h.Faults([](FaultPlan& p) { p.resendPage = {{0, 11}}; });
-    const ProgramResult r = h.Run(PatternBytes(1024));
-    EXPECT_EQ(r.ending, ProgramEnding::WriteFailed);
-    EXPECT_NE(r.detail.find("not taken after 10 resends"), std::string::npos) << r.detail;
-    EXPECT_EQ(h.WriteAddresses(), Addresses(11, 0)) << "once plus ten rewrites, no later page";
-    EXPECT_EQ(h.display.Commands().back(), Result(false));
+// A failed write request may never have reached the programmer, and a status reply cut short
+// says nothing: either way the page goes again, and no status is asked about a write that failed.
+TEST(ProgramJobResend, AFailedWriteRequestOrAShortStatusReplySendsThePageAgain) {
+    using Step = std::pair<std::uint8_t, std::uint32_t>;  // opcode, address
+    const std::vector<std::pair<const char*, std::function<void(FaultPlan&)>>> cases = {
+        {"write request fails once",
+         [](FaultPlan& p) {
+             p.failWriteRequest = {{512, 1}};
+         }},
+        // The short reply hides a request to send again: read as a status it would say 0.
+        {"short reply to a resend request",
+         [](FaultPlan& p) {
+             p.resendPage = {{512, 1}};
+             p.shortStatus = {{512, 1}};
+         }},
+    };
+    for (const auto& [name, faults] : cases) {
+        JobHarness h;
+        h.Faults(faults);
+        const auto contents = PatternBytes(1536);
+        const ProgramResult r = h.Run(contents);
+        ASSERT_EQ(r.ending, ProgramEnding::Success) << name << ": " << r.detail;
+        EXPECT_EQ(h.programmer->FlashBytes(0, 1536), contents) << name;
+        std::vector<Step> steps;
+        for (const LoggedCommand& c : h.programmer->Log()) {
+            if (c.op == 0xFC && c.sub == 0x07) {
+                steps.emplace_back(c.op, 0);
+            } else if (c.op == 0xFB && c.sub == 0x01) {
+                steps.emplace_back(c.op, c.address);
+            }
+        }
+        const std::vector<Step> failedRequest = {{0xFB, 0}, {0xFC, 0},    {0xFB, 512}, {0xFB, 512},
+                                                 {0xFC, 0}, {0xFB, 1024}, {0xFC, 0}};
+        const std::vector<Step> shortReply = {{0xFB, 0},   {0xFC, 0}, {0xFB, 512},  {0xFC, 0},
+                                              {0xFB, 512}, {0xFC, 0}, {0xFB, 1024}, {0xFC, 0}};
+        EXPECT_EQ(steps, name == cases[0].first ? failedRequest : shortReply) << name;
+    }
+}
+
+// Whatever kept the page from being taken, the eleventh failure is a write error that says
+// what the last attempt met, never a success.
+TEST(ProgramJobResend, APageNotTakenAfterTenResendsIsAWriteErrorThatSaysWhy) {
+    const std::vector<std::pair<std::function<void(FaultPlan&)>, std::string>> cases = {
+        {[](FaultPlan& p) {
+             p.resendPage = {{0, 11}};
+         },
+         "page write at 0x000000: the programmer asked for the page again 10 times"},
+        {[](FaultPlan& p) {
+             p.failWriteRequest = {{0, 11}};
+         },
+         "page write at 0x000000: the write request failed after 10 resends: emulated "
+         "programmer: page write aborted, SCSI status 0x02, sense 70 00 0b"},
+        {[](FaultPlan& p) {
+             p.shortStatus = {{0, 11}};
+         },
+         "page write at 0x000000: no write status after 10 resends: short transfer, 2 of 16 "
+         "bytes moved"},
+        {[](FaultPlan& p) {
+             p.malformedStatus = {{0, 1000}};
+         },
+         "page write at 0x000000: no write status after 10 resends: status reply fc 01"},
+    };
+    for (const auto& [faults, detail] : cases) {
+        JobHarness h;
+        h.Faults(faults);
+        const ProgramResult r = h.Run(PatternBytes(1024));
+        EXPECT_EQ(r.ending, ProgramEnding::WriteFailed) << detail;
+        EXPECT_EQ(r.detail.substr(0, detail.size()), detail);
+        EXPECT_EQ(r.bytesWritten, 0u);
+        EXPECT_EQ(h.WriteAddresses(), Addresses(11, 0)) << "once plus ten resends, no later page";
+        const auto shown = h.display.Commands();
+        EXPECT_EQ(std::count(shown.begin(), shown.end(), Result(true)), 0) << detail;
+        EXPECT_EQ(shown.back(), Result(false));
+    }
 }
 
 TEST(ProgramJobResend, AStatusReplyWithAWrongEchoIsNeverTakenAsWritten) {
@@ -40,14 +109,6 @@ TEST(ProgramJobResend, AStatusReplyWithAWrongEchoIsNeverTakenAsWritten) {
     h.Faults([](FaultPlan& p) { p.malformedStatus = {{0, 2}}; });
     ASSERT_EQ(h.Run(PatternBytes(512)).ending, ProgramEnding::Success);
     EXPECT_EQ(h.WriteAddresses(), Addresses(3, 0)) << "resent until a well-formed reply said 0";
-}
-
-TEST(ProgramJobResend, StatusRepliesThatStayMalformedEndInAWriteError) {
-    JobHarness h;
-    h.Faults([](FaultPlan& p) { p.malformedStatus = {{0, 1000}}; });
-    EXPECT_EQ(h.Run(PatternBytes(512)).ending, ProgramEnding::WriteFailed);
-    EXPECT_EQ(h.WriteAddresses(), Addresses(11, 0));
-    EXPECT_EQ(h.display.Commands().back(), Result(false));
 }
 
 TEST(ProgramJobGone, AProgrammerLostWhileErasingEndsAsAnEraseFailure) {
@@ -73,24 +134,86 @@ TEST(ProgramJobGone, AProgrammerLostWhileWritingEndsAsAWriteFailureNeverAsSucces
 
 TEST(ProgramJobGone, DiscoveryDroppingTheDeviceDoesNotCloseItUnderTheJob) {
     // The link lets go of the device mid-job, as a scan would; the job keeps its reference.
-    struct DroppingDisplay : RecordingDisplay {
-        ProgrammerLink* link = nullptr;
-        void Send(const DisplayMessage& m) override {
-            if (m.command == DISPLAY_PROGRESS && link != nullptr) {
-                link->Clear();
-            }
-            RecordingDisplay::Send(m);
+    JobHarness h;
+    h.display.onSend = [&h](const DisplayMessage& m) {
+        if (m.command == DISPLAY_PROGRESS) {
+            h.link.Clear();
         }
     };
-    JobHarness h;
-    DroppingDisplay display;
-    display.link = &h.link;
-    ProgramJob job(h.link, h.path, display, display, h.stdoutLines);
-    TempFile file(PatternBytes(4096));
-    h.path.Set(file.Path());
-    EXPECT_EQ(job.ProgramFlash().ending, ProgramEnding::Success);
+    EXPECT_EQ(h.Run(PatternBytes(4096)).ending, ProgramEnding::Success);
     EXPECT_EQ(h.link.Device(), nullptr);
     EXPECT_EQ(h.programmer->FlashBytes(0, 4096), PatternBytes(4096));
+}
+
+// Passes commands on, and asks the job to stop as the n-th command of one kind goes by.
+struct StopAtCommand : PassThrough {
+    std::shared_ptr<PassThrough> inner;
+    std::uint8_t op = 0;
+    std::uint8_t sub = 0;
+    int left = 0;
+    std::stop_source stop;
+    bool Exchange(const PassThroughRequest& r, TransferFault* f) override {
+        if (r.cdb[0] == op && r.cdb[1] == sub && --left == 0) {
+            stop.request_stop();
+        }
+        return inner->Exchange(r, f);
+    }
+};
+
+TEST(ProgramJobStop, AStopEndsTheJobBeforeItsNextCommandInEveryPhase) {
+    struct Case {
+        std::uint8_t op, sub;
+        int nth;
+        std::map<std::uint32_t, int> resends;
+        Addresses erased, written;
+        std::string detail;
+        std::uint64_t bytesWritten;
+    };
+    const std::vector<Case> cases = {
+        {0xFB, 0x00, 1, {}, {0}, {}, "stopped before the block erase at 0x010000", 0},
+        {0xFB,
+         0x01,
+         2,
+         {},
+         {0, 0x10000, 0x20000},
+         {0, 512},
+         "stopped before the page at 0x000400",
+         1024},
+        {0xFB,
+         0x01,
+         3,
+         {{0, 1000}},
+         {0, 0x10000, 0x20000},
+         {0, 0, 0},
+         "stopped while resending the page at 0x000000",
+         0},
+    };
+    for (const Case& c : cases) {
+        JobHarness h;
+        h.Faults([&c](FaultPlan& p) { p.resendPage = c.resends; });
+        auto device = std::make_shared<StopAtCommand>();
+        device->inner = h.programmer;
+        device->op = c.op;
+        device->sub = c.sub;
+        device->left = c.nth;
+        h.link.Set(device, 3);
+        TempFile file(PatternBytes(3 * 65536));
+        h.path.Set(file.Path());
+        const ProgramResult r = h.job.ProgramFlash(device->stop.get_token());
+        EXPECT_EQ(r.ending, ProgramEnding::Cancelled) << c.detail;
+        EXPECT_EQ(r.detail, c.detail);
+        EXPECT_EQ(r.bytesWritten, c.bytesWritten) << c.detail;
+        EXPECT_EQ(h.EraseAddresses(), c.erased) << c.detail;
+        EXPECT_EQ(h.WriteAddresses(), c.written) << c.detail;
+    }
+
+    JobHarness h;  // stopped before it began: nothing sent, nothing shown
+    std::stop_source stop;
+    stop.request_stop();
+    h.path.Set("/any/file.bin");
+    EXPECT_EQ(h.job.ProgramFlash(stop.get_token()).ending, ProgramEnding::Cancelled);
+    EXPECT_TRUE(h.programmer->Log().empty());
+    EXPECT_TRUE(h.display.Commands().empty());
 }
 
 }  // namespace

@@ -53,15 +53,38 @@ TEST_F(ReadBackTest, CreatesNoFileWhenTheProgrammerDoesNotAnswer) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
-TEST_F(ReadBackTest, AFailedPageReadLeavesNoFileBehindNotEvenAnOldOne) {
-    std::ofstream(out) << "an older read-back";
-    const auto sent = h.programmer->Log().size();
-    h.Faults([sent](FaultPlan& p) { p.dropAfterCommands = sent + 3; });  // query, 2 pages, gone
-    const ReadBackResult r = ReadFlashToFile(h.programmer, out, 4096);
-    EXPECT_EQ(r.ending, ReadBackEnding::ReadFailed);
-    EXPECT_NE(r.detail.find("page read at 0x000400"), std::string::npos) << r.detail;
-    EXPECT_FALSE(std::filesystem::exists(out));
-    EXPECT_STREQ(ReadBackMessage(r.ending), "读取Flash失败！");
+TEST_F(ReadBackTest, AFailedOrShortPageReadLeavesNoFileBehindNotEvenAnOldOne) {
+    for (const bool gone : {true, false}) {
+        std::ofstream(out) << "an older read-back";
+        auto device = std::make_shared<PartialPageRead>();
+        device->inner = h.programmer;
+        device->address = 0x400;
+        const auto sent = h.programmer->Log().size();
+        h.Faults([&](FaultPlan& p) {
+            if (gone) {
+                p.dropAfterCommands = sent + 3;  // query, 2 pages, gone
+            }
+        });
+        const ReadBackResult r = ReadFlashToFile(device, out, 4096);
+        EXPECT_EQ(r.ending, ReadBackEnding::ReadFailed) << (gone ? "gone" : "short");
+        EXPECT_NE(r.detail.find("page read at 0x000400"), std::string::npos) << r.detail;
+        EXPECT_FALSE(std::filesystem::exists(out));
+        EXPECT_STREQ(ReadBackMessage(r.ending), "读取Flash失败！");
+        h.programmer->SetPresent(true);
+    }
+}
+
+TEST_F(ReadBackTest, APageThatArrivedOnlyInPartIsNeverFilledFromThePageBefore) {
+    auto device = std::make_shared<PartialPageRead>();
+    device->inner = h.programmer;
+    device->address = 0x200;
+    device->claimsSuccess = true;  // a transport that breaks its word: nothing to notice
+    ASSERT_EQ(ReadFlashToFile(device, out, 1024).ending, ReadBackEnding::Success);
+    const auto saved = FileBytes(out);
+    ASSERT_EQ(saved.size(), 1024u);
+    EXPECT_EQ(std::vector<std::uint8_t>(saved.begin() + 514, saved.end()),
+              std::vector<std::uint8_t>(510, 0))
+        << "the bytes that never came are not page 0's";
 }
 
 TEST_F(ReadBackTest, AnOutputFileThatCannotBeCreatedIsToldBeforeReading) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "JobHarness.h"
 #include "jobs/VerifyFlash.h"
@@ -22,14 +23,45 @@ TEST(VerifyFlash, AcceptsAFlashThatHoldsTheFileAndNamesTheFirstDifferenceOtherwi
     EXPECT_NE(r.detail.find("at 0x0004d2"), std::string::npos) << r.detail;
 }
 
-TEST(VerifyFlash, FailsWhenTheFlashCannotBeRead) {
+// The third page is never compared with what the second left in the buffer: the file's pages
+// are all alike, so only fresh bytes can tell them apart.
+TEST(VerifyFlash, FailsWhenAPageCannotBeReadWholeAndNeverComparesStaleBytes) {
+    std::vector<std::uint8_t> contents;
+    for (int i = 0; i < 4; ++i) {
+        const auto page = PatternBytes(512);
+        contents.insert(contents.end(), page.begin(), page.end());
+    }
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"gone", "page read at 0x000400: emulated programmer: device gone"},
+        {"short transfer", "page read at 0x000400: short transfer"},
+        {"claims success", "flash differs from the file at 0x000402"},
+    };
+    for (const auto& [how, detail] : cases) {
+        JobHarness h;
+        ASSERT_EQ(h.Run(contents).ending, ProgramEnding::Success);
+        auto device = std::make_shared<PartialPageRead>();
+        device->inner = h.programmer;
+        device->address = 0x400;
+        device->claimsSuccess = std::string(how) == "claims success";
+        if (std::string(how) == "gone") {
+            const auto sent = h.programmer->Log().size();
+            h.Faults([sent](FaultPlan& p) { p.dropAfterCommands = sent + 2; });
+        }
+        const VerifyResult r = VerifyFlash(device, h.file->Path());
+        EXPECT_FALSE(r.identical) << how;
+        EXPECT_EQ(r.detail.substr(0, detail.size()), detail);
+    }
+}
+
+TEST(VerifyFlash, RefusesAFifoAtOnceInsteadOfWaitingForAWriter) {
+    TempFile dir({});
+    const std::string fifo = dir.Dir() + "/fifo.bin";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     JobHarness h;
-    ASSERT_EQ(h.Run(PatternBytes(2048)).ending, ProgramEnding::Success);
-    const auto sent = h.programmer->Log().size();
-    h.Faults([sent](FaultPlan& p) { p.dropAfterCommands = sent + 2; });  // two page reads, gone
-    const VerifyResult r = VerifyFlash(h.programmer, h.file->Path());
+    const VerifyResult r = VerifyFlash(h.programmer, fifo);
     EXPECT_FALSE(r.identical);
-    EXPECT_NE(r.detail.find("page read at 0x000400"), std::string::npos) << r.detail;
+    EXPECT_EQ(r.detail, fifo + " is a FIFO, not a regular file");
+    EXPECT_TRUE(h.programmer->Log().empty());
 }
 
 }  // namespace

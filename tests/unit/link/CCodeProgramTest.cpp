@@ -17,6 +17,7 @@ class ScriptedDevice : public PassThrough {
     struct Answer {
         bool ok = true;
         std::vector<std::uint8_t> reply;  // copied into the caller's buffer when ok
+        std::uint32_t residual = 0;       // reported even when ok, as a careless transport might
     };
     std::deque<Answer> script;
     std::vector<PassThroughRequest> requests;
@@ -34,6 +35,7 @@ class ScriptedDevice : public PassThrough {
         if (!a.reply.empty()) {
             std::memcpy(request.buffer, a.reply.data(), a.reply.size());
         }
+        fault->residual = a.residual;
         return true;
     }
 };
@@ -42,8 +44,8 @@ struct CCodeProgramTest : ::testing::Test {
     std::shared_ptr<ScriptedDevice> device = std::make_shared<ScriptedDevice>();
     CCodeProgram program;
     void SetUp() override { ASSERT_TRUE(program.SetDevice(device)); }
-    void Answer(bool ok, std::vector<std::uint8_t> reply = {}) {
-        device->script.push_back({ok, std::move(reply)});
+    void Answer(bool ok, std::vector<std::uint8_t> reply = {}, std::uint32_t residual = 0) {
+        device->script.push_back({ok, std::move(reply), residual});
     }
 };
 
@@ -111,6 +113,12 @@ TEST_F(CCodeProgramTest, StatusReadersFollowTheOutValueRules) {
     Answer(false, {0xFC, 0x07, 0x00});
     EXPECT_FALSE(program.GetWriteStatus(value));
     EXPECT_EQ(value, 99) << "a failed request leaves the value as it was";
+
+    value = 99;
+    Answer(true, {0xFC, 0x07, 0x00}, 13);
+    EXPECT_FALSE(program.GetWriteStatus(value)) << "a reply cut short is a failed request";
+    EXPECT_EQ(value, 99);
+    EXPECT_EQ(program.LastFault().what, "short transfer, 3 of 16 bytes moved");
 
     value = 99;
     Answer(true, {0xFC, 0x01, 0xFF});

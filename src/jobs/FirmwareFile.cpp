@@ -1,0 +1,99 @@
+#include "jobs/FirmwareFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
+
+namespace tarnwick {
+
+namespace {
+
+// How a path that is not a regular file is named to a person.
+std::string NotRegular(const std::string& path, mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return path + " is a directory";
+    }
+    const char* kind = S_ISFIFO(mode)   ? "a FIFO"
+                       : S_ISSOCK(mode) ? "a socket"
+                       : S_ISCHR(mode)  ? "a character device"
+                       : S_ISBLK(mode)  ? "a block device"
+                                        : "not a file";
+    return path + " is " + kind + ", not a regular file";
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+}  // namespace
+
+FirmwareFile::~FirmwareFile() {
+    Close();
+}
+
+void FirmwareFile::Close() {
+    if (stream != nullptr) {
+        std::fclose(stream);
+        stream = nullptr;
+    }
+}
+
+std::string FirmwareFile::Open(const std::string& filePath) {
+    Close();
+    path = filePath;
+    // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        struct stat st {};
+        // A socket cannot be opened at all; say what it is rather than "No such device".
+        if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            return NotRegular(path, st.st_mode);
+        }
+        return path + ": " + std::strerror(error);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return path + ": " + std::strerror(error);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return NotRegular(path, st.st_mode);
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        (stream = ::fdopen(fd, "rb")) == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        return path + ": " + std::strerror(error);
+    }
+    device = st.st_dev;
+    inode = st.st_ino;
+    size = st.st_size;
+    modified = st.st_mtim;
+    return {};
+}
+
+std::string FirmwareFile::Changed() const {
+    struct stat now {};
+    if (stream == nullptr || ::fstat(::fileno(stream), &now) != 0) {
+        return path + " changed during the write (cannot examine it: " + std::strerror(errno) + ")";
+    }
+    if (now.st_size != size || !SameTime(now.st_mtim, modified)) {
+        return path + " changed during the write (rewritten in place)";
+    }
+    struct stat named {};
+    if (::stat(path.c_str(), &named) != 0) {
+        return path + " changed during the write (" + std::strerror(errno) + ")";
+    }
+    if (named.st_dev != device || named.st_ino != inode) {
+        return path + " changed during the write (replaced by another file)";
+    }
+    return {};
+}
+
+}  // namespace tarnwick

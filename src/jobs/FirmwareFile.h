@@ -1,0 +1,44 @@
+#pragma once
+
+#include <sys/types.h>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+namespace tarnwick {
+
+// A firmware file opened for reading, and what it was when opened, so a job can tell whether
+// the bytes it wrote are still those of the file it names. Only regular files are taken: a
+// FIFO, socket or device could block the job forever or never end. Not thread-safe.
+class FirmwareFile {
+  public:
+    FirmwareFile() = default;
+    FirmwareFile(const FirmwareFile&) = delete;
+    FirmwareFile& operator=(const FirmwareFile&) = delete;
+    ~FirmwareFile();
+
+    // Opens `path` without ever blocking and notes its identity. An error text for a person
+    // ("<path> is a directory"), empty on success.
+    std::string Open(const std::string& path);
+
+    std::FILE* Stream() const { return stream; }
+    // The length when it was opened.
+    std::uint64_t Length() const { return static_cast<std::uint64_t>(size); }
+
+    // Empty while the path still names the file opened and its contents were not rewritten;
+    // otherwise what happened to it, for a person.
+    std::string Changed() const;
+
+    void Close();
+
+  private:
+    std::FILE* stream = nullptr;
+    std::string path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+};
+
+}  // namespace tarnwick
