@@ -1,11 +1,70 @@
 #include "emulator/NorFlash.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 
 namespace tarnwick {
+
+namespace {
+
+constexpr std::size_t kReadFailed = static_cast<std::size_t>(-1);
+
+std::string ParentOf(const std::string& path) {
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
+// How a path that is not a regular file is named, after the path.
+std::string NotRegular(mode_t mode) {
+    return S_ISDIR(mode)    ? " is a directory"
+           : S_ISFIFO(mode) ? " is a FIFO, not a regular file"
+           : S_ISSOCK(mode) ? " is a socket, not a regular file"
+           : S_ISCHR(mode)  ? " is a character device, not a regular file"
+           : S_ISBLK(mode)  ? " is a block device, not a regular file"
+                            : " is not a regular file";
+}
+
+bool WriteAll(int fd, std::span<const std::uint8_t> data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            errno = n == 0 ? EIO : errno;  // never 0: the caller goes by it
+            return false;
+        }
+        data = data.subspan(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Bytes read until `into` is full or the file ends; kReadFailed on an error.
+std::size_t ReadAll(int fd, std::span<std::uint8_t> into) {
+    std::size_t done = 0;
+    while (done < into.size()) {
+        const ssize_t n = ::read(fd, into.data() + done, into.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return kReadFailed;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+}  // namespace
 
 NorFlash::NorFlash(std::size_t size) : bytes(size, 0xFF) {}
 
@@ -44,29 +103,96 @@ bool NorFlash::Read(std::uint32_t address, std::span<std::uint8_t> out) const {
 }
 
 std::string NorFlash::Save(const std::string& path) const {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (!file) {
-        return "cannot write flash image " + path + ": " + std::strerror(errno);
+    // Unique per process and call, so two savers of one image never share a half-written file.
+    static std::atomic<unsigned> serial{0};
+    std::string temporary;
+    int fd = -1;
+    for (int tries = 0; fd < 0 && tries < 100; ++tries) {
+        temporary = path + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    const std::string failed = "cannot write flash image " + path + ": ";
+    if (fd < 0) {
+        return failed + std::strerror(errno);
+    }
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        ::fchmod(fd, old.st_mode & 07777);  // the image keeps the permissions it had
+    }
+    int error = WriteAll(fd, bytes) && ::fsync(fd) == 0 ? 0 : errno;
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+        return failed + std::strerror(error);
+    }
+    // The rename is on disk only once the directory that holds it is.
+    const int dir = ::open(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
     return {};
 }
 
 std::string NorFlash::Load(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    // O_NONBLOCK: a FIFO without a writer would otherwise hold the start up for good.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         return "cannot read flash image " + path + ": " + std::strerror(errno);
     }
-    std::vector<std::uint8_t> loaded(bytes.size() + 1, 0xFF);
-    file.read(reinterpret_cast<char*>(loaded.data()), static_cast<std::streamsize>(loaded.size()));
-    const auto got = static_cast<std::size_t>(file.gcount());
-    if (got > bytes.size()) {
-        return "flash image " + path + " is larger than the emulated chip";
+    std::string error;
+    struct stat st {};
+    std::vector<std::uint8_t> loaded(bytes.size());
+    if (::fstat(fd, &st) != 0) {
+        error = "cannot read flash image " + path + ": " + std::strerror(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        error = "flash image " + path + NotRegular(st.st_mode);
+    } else if (static_cast<std::uint64_t>(st.st_size) != bytes.size()) {
+        // A shorter image would leave the rest silently erased, a longer one be cut.
+        error = "flash image " + path + " holds " + std::to_string(st.st_size) +
+                " bytes, the emulated flash " + std::to_string(bytes.size());
+    } else if (std::size_t got = ReadAll(fd, loaded); got != loaded.size()) {
+        error = "cannot read flash image " + path + ": " +
+                (got == kReadFailed ? std::strerror(errno) : "it ended early");
     }
-    loaded.resize(bytes.size());
-    bytes = std::move(loaded);
+    ::close(fd);
+    if (error.empty()) {
+        bytes = std::move(loaded);
+    }
+    return error;
+}
+
+std::string CheckFlashFileWritable(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            return "flash image " + path + NotRegular(st.st_mode);
+        }
+        if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+            return "cannot write flash image " + path + ": " + std::strerror(errno);
+        }
+    } else if (errno != ENOENT) {
+        return "cannot write flash image " + path + ": " + std::strerror(errno);
+    }
+    // Saving creates a new file beside the image and renames it, existing image or not.
+    const std::string parent = ParentOf(path);
+    if (::stat(parent.c_str(), &st) != 0) {
+        return "cannot write flash image " + path + ": " + parent + ": " + std::strerror(errno);
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return "cannot write flash image " + path + ": " + parent + " is not a directory";
+    }
+    if (::faccessat(AT_FDCWD, parent.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+        return "cannot write flash image " + path + ": " + parent + ": " + std::strerror(errno);
+    }
     return {};
 }
 

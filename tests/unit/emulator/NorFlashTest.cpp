@@ -1,4 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 
 #include "TempFile.h"
 #include "emulator/NorFlash.h"
@@ -41,7 +47,7 @@ TEST(NorFlash, RefusesRangesPastTheEndOfTheChip) {
     EXPECT_TRUE(flash.Read(0xFE00, page));
 }
 
-TEST(NorFlash, SavesAndLoadsItsWholeContents) {
+TEST(NorFlash, SavesAndLoadsItsWholeContentsAndOnlyAnImageOfItsOwnSize) {
     NorFlash flash(0x10000);
     ASSERT_TRUE(flash.Program(0x1234, std::vector<std::uint8_t>{1, 2, 3}));
     TempFile file({});
@@ -52,8 +58,57 @@ TEST(NorFlash, SavesAndLoadsItsWholeContents) {
     EXPECT_EQ(loaded.Bytes(), flash.Bytes());
 
     NorFlash smaller(0x8000);
-    EXPECT_NE(smaller.Load(file.Path()), "") << "an image larger than the chip is refused";
+    EXPECT_EQ(smaller.Load(file.Path()),
+              "flash image " + file.Path() + " holds 65536 bytes, the emulated flash 32768");
+    NorFlash larger(0x20000);
+    EXPECT_NE(larger.Load(file.Path()), "") << "the rest would silently read erased";
+    EXPECT_EQ(larger.Bytes(), std::vector<std::uint8_t>(0x20000, 0xFF)) << "left as it was";
+    EXPECT_EQ(loaded.Load(file.Dir()), "flash image " + file.Dir() + " is a directory");
     EXPECT_NE(loaded.Load(file.Dir() + "/missing"), "");
+}
+
+// A full disk (here: a file size limit) while saving leaves the old image whole and no
+// half-written file beside it.
+TEST(NorFlash, ASaveThatFailsLeavesTheOldImageWhole) {
+    TempFile file(std::vector<std::uint8_t>(0x10000, 0xA5));
+    NorFlash flash(0x10000);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string error = flash.Save(file.Path());
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_NE(error.find("cannot write flash image " + file.Path()), std::string::npos) << error;
+    std::ifstream in(file.Path(), std::ios::binary);
+    EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}),
+              std::vector<std::uint8_t>(0x10000, 0xA5));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.Dir()), {}), 1);
+}
+
+TEST(NorFlash, TellsBeforeAJobWhetherAnImageCanBeWrittenAtAPath) {
+    TempFile file({});
+    const std::string& dir = file.Dir();
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {file.Path(), ""},
+        {dir + "/new.img", ""},
+        {dir, "flash image " + dir + " is a directory"},
+        {dir + "/none/new.img", "cannot write flash image " + dir + "/none/new.img: " + dir +
+                                    "/none: No such file or directory"},
+        {file.Path() + "/new.img",
+         "cannot write flash image " + file.Path() + "/new.img: Not a directory"},
+    };
+    for (const auto& [path, error] : cases) {
+        EXPECT_EQ(CheckFlashFileWritable(path), error) << path;
+    }
+    if (geteuid() != 0) {  // root may write anywhere
+        std::filesystem::permissions(file.Path(), std::filesystem::perms::owner_read);
+        EXPECT_EQ(CheckFlashFileWritable(file.Path()),
+                  "cannot write flash image " + file.Path() + ": Permission denied");
+    }
 }
 
 }  // namespace
