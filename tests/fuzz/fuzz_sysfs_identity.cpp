@@ -1,12 +1,14 @@
 // A sysfs tree built from the fuzz input, from the PCI root down to a scsi_generic device: each
 // directory's subsystem link and DEVTYPE, a vendor attribute holding input bytes (or a
-// directory in its place), and the path asked for; then the identity read from it.
+// directory in its place), busnum and devnum holding input bytes, and the path asked for; then
+// the identity read from it.
 // The oracle is the reader's documented answer, USB devices being above SCSI ones as in every
 // real tree.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <stdlib.h>
 
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -61,6 +63,18 @@ void Write(const fs::path& file, const std::string& bytes) {
     std::ofstream(file, std::ios::binary) << bytes;
 }
 
+// The number on the first line of `text`, as sysfs writes a decimal attribute; none otherwise.
+std::optional<int> Decimal(const std::string& text) {
+    const std::string line = text.substr(0, text.find('\n'));
+    int value = 0;
+    const char* end = line.data() + line.size();
+    const auto [stop, ec] = std::from_chars(line.data(), end, value);
+    if (line.empty() || ec != std::errc() || stop != end || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 }  // namespace
 }  // namespace tarnwick
 
@@ -71,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs::remove_all(root / "devices");
 
     bool usb = false;
+    std::optional<UsbDeviceAddress> usbDevice;
     bool scsiSeen = false;
     bool unreadable = false;
     std::optional<std::string> vendor;
@@ -114,7 +129,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 vendor = bytes;
             }
         }
-        usb = usb || (subsystem == "usb" && devType == "usb_device");
+        std::optional<int> bus;
+        std::optional<int> number;
+        if ((choice & 0x40) != 0) {
+            const std::string busText =
+                in.ConsumeBytesAsString(in.ConsumeIntegral<std::uint8_t>() & 7);
+            const std::string numberText =
+                in.ConsumeBytesAsString(in.ConsumeIntegral<std::uint8_t>() & 7);
+            Write(dir / "busnum", busText);
+            Write(dir / "devnum", numberText);
+            bus = Decimal(busText);
+            number = Decimal(numberText);
+        }
+        if (!usb && subsystem == "usb" && devType == "usb_device") {
+            usb = true;
+            if (bus && number) {
+                usbDevice = UsbDeviceAddress{*bus, *number};
+            }
+        }
     }
 
     // The path as a caller may spell it, or one that is not there.
@@ -130,5 +162,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Expect(identity.has_value(), "no identity from a readable tree");
     Expect(identity->usb == usb, "usb other than the tree's USB device says");
     Expect(identity->vendor == vendor, "vendor other than its attribute's bytes");
+    Expect(identity->usbDevice == usbDevice, "a USB address other than the nearest device's");
     return 0;
 }
