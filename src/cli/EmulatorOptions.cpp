@@ -18,6 +18,10 @@ void AddEmulatorOptions(CLI::App& command, EmulatorOptions& o) {
         ->expected(0, 1)
         ->type_name("[=FLASHFILE]")
         ->group("Emulated programmer");
+    command
+        .add_flag("--emulate-unplugged", o.unplugged,
+                  "Start with the emulated programmer unplugged (to try --wait)")
+        ->group("Emulated programmer");
     AddFaultOptions(command, o.faults);
 }
 
@@ -29,6 +33,12 @@ std::shared_ptr<EmulatedProgrammer> MakeEmulator(const EmulatorOptions& o, std::
     std::optional<FaultPlan> plan = MakeFaultPlan(o.faults, &error);
     if (!plan) {
         return nullptr;
+    }
+    if (!o.flashFile.empty()) {
+        error = CheckFlashFileWritable(o.flashFile);
+        if (!error.empty()) {
+            return nullptr;
+        }
     }
     auto programmer =
         std::make_shared<EmulatedProgrammer>(static_cast<std::size_t>(o.faults.flashSize));

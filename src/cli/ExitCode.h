@@ -10,7 +10,8 @@ enum ExitCode : int {
     kExitUsage = 1,         // bad arguments or an unexpected failure
     kExitNoFile = 2,        // no firmware file given, or it does not exist
     kExitNotAnswering = 3,  // the programmer did not answer the link query
-    kExitOpenFailed = 4,    // the firmware file cannot be opened or read
+    kExitOpenFailed =
+        4,  // the firmware file cannot be opened or read, or read's output cannot be written
     kExitEraseFailed = 5,
     kExitWriteFailed = 6,
     kExitVerifyFailed = 7,  // written, but the flash differs from the file

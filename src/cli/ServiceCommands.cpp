@@ -5,6 +5,7 @@
 
 #include "cli/ConsoleDisplay.h"
 #include "cli/ExitCode.h"
+#include "cli/FileCheck.h"
 #include "cli/ProgressLine.h"
 #include "cli/Session.h"
 #include "cli/Terminal.h"
@@ -61,6 +62,11 @@ void AddTransferTestCommand(CLI::App& app, TransferTestOptions& o) {
 
 int RunRead(const ReadOptions& o) {
     ConsoleDisplay console(std::cout, StdoutIsTerminal(), TerminalColumns());
+    // Before anything waits: opening a FIFO to write blocks until a reader comes.
+    if (const FileCheck out = CheckRegularFile(o.file); !out.problem.empty()) {
+        std::cerr << "tarnwick-cli: cannot write the output file: " << out.problem << '\n';
+        return kExitOpenFailed;
+    }
     std::unique_ptr<Session> session;
     if (const int code = Prepare(o.target, console, session); code != kExitSuccess) {
         return code;
@@ -74,7 +80,7 @@ int RunRead(const ReadOptions& o) {
     });
     console.Finish();
     int code = kExitSuccess;
-    switch (result.ending) {
+    switch (Interrupted() ? ReadBackEnding::Cancelled : result.ending) {
         case ReadBackEnding::Success:
             std::cout << "read: " << FormatBytes(static_cast<double>(result.bytesWritten))
                       << " into " << o.file << '\n';
@@ -92,7 +98,11 @@ int RunRead(const ReadOptions& o) {
             code = kExitCancelled;
             break;
     }
-    if (code != kExitSuccess) {
+    if (code == kExitCancelled && result.ending == ReadBackEnding::Success) {
+        // Stopped too late to matter: the file is whole, but nothing may read as success.
+        std::cerr << "tarnwick-cli: interrupted after the last page was read into " << o.file
+                  << '\n';
+    } else if (code != kExitSuccess) {
         std::cerr << "tarnwick-cli: read-back failed, no file left behind: " << result.detail
                   << '\n';
     }
@@ -109,7 +119,7 @@ int RunTransferTest(const TransferTestOptions& o) {
     const TransferTestResult result = session->Run<TransferTestResult>(
         [&](std::stop_token stop) { return test.Run(session->Link().Device(), o.bytes, stop); });
     console.Finish();
-    if (!result.started) {
+    if (!result.started && !Interrupted()) {
         std::cerr << "tarnwick-cli: the programmer does not answer\n";
         return Finish(*session, kExitNotAnswering);
     }
@@ -117,7 +127,8 @@ int RunTransferTest(const TransferTestOptions& o) {
               << result.statusErrors << " with a bad write status, " << result.compareErrors
               << " read back different\n";
     int code = kExitSuccess;
-    if (result.cancelled) {
+    if (result.cancelled || Interrupted()) {
+        std::cerr << "tarnwick-cli: interrupted\n";
         code = kExitCancelled;
     } else if (result.statusErrors + result.compareErrors > 0) {
         code = kExitTestErrors;

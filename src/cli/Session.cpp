@@ -2,14 +2,31 @@
 
 #include <poll.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <iostream>
 #include <system_error>
 
 #include "cli/ConsoleDisplay.h"
+#include "cli/ExitCode.h"
 #include "cli/Terminal.h"
 #include "platform/linux/SysfsDriveProvider.h"
 #include "platform/linux/UdevMonitor.h"
 
 namespace tarnwick::cli {
+
+namespace {
+
+[[noreturn]] void LeaveJobBehind() {
+    // Not through the console: the worker may hold it, blocked on a full standard output.
+    std::cerr << (StdoutIsTerminal() ? "\n" : "")
+              << "tarnwick-cli: interrupted; the job has not stopped and is left unfinished"
+              << std::endl;
+    // Not exit(): that would join the worker, still blocked where it is.
+    std::_Exit(kExitCancelled);
+}
+
+}  // namespace
 
 std::unique_ptr<Session> Session::Open(const EmulatorOptions& emulator, bool followChanges,
                                        ConsoleDisplay& console, std::string& error) {
@@ -21,7 +38,11 @@ std::unique_ptr<Session> Session::Open(const EmulatorOptions& emulator, bool fol
             if (!emulated) {
                 return nullptr;
             }
-            drives = std::make_unique<EmulatedDrives>(emulated);
+            auto emulatedDrives = std::make_unique<EmulatedDrives>(emulated);
+            if (emulator.unplugged) {
+                emulatedDrives->Detach();
+            }
+            drives = std::move(emulatedDrives);
         } else {
             drives = std::make_unique<SysfsDriveProvider>();
         }
@@ -51,14 +72,33 @@ Session::Session(std::unique_ptr<DriveProvider> provider,
       console(display),
       discovery(link, *drives, *this) {}
 
-bool Session::WaitBriefly(const std::function<bool()>& done) {
-    if (done()) {
-        return true;
+void Session::RunOnWorker(const std::function<void(std::stop_token)>& work) {
+    // The session's own stop source, not the runner's: asking to stop must not wait for the
+    // work to end.
+    std::stop_source stop;
+    std::atomic<bool> ended{false};
+    WithInterruptsBlocked([&] {
+        runner.TryStart([&work, &ended, token = stop.get_token()](std::stop_token) {
+            work(token);
+            ended.store(true);
+        });
+    });
+    std::optional<std::chrono::steady_clock::time_point> leaveAt;
+    while (!ended.load()) {
+        if (Interrupted() && !leaveAt) {
+            stop.request_stop();
+            leaveAt = std::chrono::steady_clock::now() + kStopGrace;
+        }
+        if (leaveAt && (std::chrono::steady_clock::now() >= *leaveAt || InterruptCount() > 1)) {
+            LeaveJobBehind();
+        }
+        WaitBriefly();
     }
-    if (Interrupted()) {
-        runner.StopAndJoin();
-        return done();
-    }
+    runner.StopAndJoin();
+}
+
+void Session::WaitBriefly() {
+    // A signal ends either poll at once: it is delivered to this thread alone.
     if (monitor) {
         pollfd fd{monitor->PollFd(), POLLIN, 0};
         if (poll(&fd, 1, 100) > 0) {
@@ -67,7 +107,6 @@ bool Session::WaitBriefly(const std::function<bool()>& done) {
     } else {
         poll(nullptr, 0, 100);
     }
-    return done();
 }
 
 void Session::SetStatusIcon(int icon) {

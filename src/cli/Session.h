@@ -1,7 +1,7 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
-#include <future>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -35,19 +35,17 @@ class Session : private LinkStatusView {
     void SetAnnounceChanges(bool on) { announce = on; }
 
     // Runs `work` on a worker thread; meanwhile this thread rescans on every device change and
-    // asks the work to stop on Ctrl-C.
+    // asks the work to stop on Ctrl-C or SIGTERM. Work that has not stopped kStopGrace after
+    // that (a command the programmer has not answered, a file that will not open), or at a
+    // second interrupt, is left behind: the process ends with the interrupted exit code.
     template <typename Result>
     Result Run(const std::function<Result(std::stop_token)>& work) {
-        std::promise<Result> promise;
-        auto future = promise.get_future();
-        runner.TryStart([&](std::stop_token stop) { promise.set_value(work(stop)); });
-        while (!WaitBriefly([&] {
-            return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-        })) {
-        }
-        runner.StopAndJoin();
-        return future.get();
+        std::optional<Result> result;
+        RunOnWorker([&](std::stop_token stop) { result = work(stop); });
+        return std::move(*result);
     }
+
+    static constexpr std::chrono::seconds kStopGrace{2};
 
     // Keeps the emulated flash when a flash file was named. Error text, empty on success.
     std::string Close();
@@ -56,8 +54,9 @@ class Session : private LinkStatusView {
     Session(std::unique_ptr<DriveProvider> drives, std::shared_ptr<EmulatedProgrammer> emulated,
             const EmulatorOptions& emulator, ConsoleDisplay& console);
 
-    // Waits up to 100 ms for a device change and handles it; true once `done` says so.
-    bool WaitBriefly(const std::function<bool()>& done);
+    void RunOnWorker(const std::function<void(std::stop_token)>& work);
+    // Waits up to 100 ms for a device change (or a signal) and handles it.
+    void WaitBriefly();
 
     void SetUpdateEnabled(bool) override {}
     void SetStatusIcon(int icon) override;

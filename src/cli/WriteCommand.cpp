@@ -7,6 +7,7 @@
 
 #include "cli/ConsoleDisplay.h"
 #include "cli/ExitCode.h"
+#include "cli/FileCheck.h"
 #include "cli/ProgressLine.h"
 #include "cli/Session.h"
 #include "cli/Terminal.h"
@@ -27,8 +28,14 @@ void AddWriteCommand(CLI::App& app, WriteOptions& o) {
 
 int RunWrite(const WriteOptions& o) {
     ConsoleDisplay console(std::cout, StdoutIsTerminal(), TerminalColumns());
-    std::error_code ec;
-    if (!std::filesystem::exists(o.file, ec)) {
+    // Before anything waits: a FIFO would block the job's open for good.
+    const FileCheck file = CheckRegularFile(o.file);
+    if (!file.problem.empty()) {
+        std::cerr << "tarnwick-cli: " << ToString(ProgramEnding::OpenFailed) << ": " << file.problem
+                  << '\n';
+        return kExitOpenFailed;
+    }
+    if (!file.exists) {
         std::cerr << "tarnwick-cli: no such firmware file: " << o.file << '\n';
         return kExitNoFile;
     }
@@ -61,27 +68,34 @@ int RunWrite(const WriteOptions& o) {
     console.Finish();
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
 
-    int code = ExitCodeFor(result.ending);
+    VerifyResult verify{true, {}};
+    if (result.ending == ProgramEnding::Success && o.verify && !Interrupted()) {
+        console.Line("verifying..");
+        verify = session->Run<VerifyResult>([&](std::stop_token stop) {
+            return VerifyFlash(session->Link().Device(), o.file, &console, stop);
+        });
+        console.Finish();
+    }
+
+    // Nothing that reads as success once the person has asked to stop, whatever had ended.
+    int code = Interrupted() ? kExitCancelled : ExitCodeFor(result.ending);
     if (result.ending != ProgramEnding::Success) {
         std::cerr << "tarnwick-cli: " << ToString(result.ending) << ": " << result.detail << '\n';
+    } else if (Interrupted()) {
+        std::cerr << "tarnwick-cli: interrupted after the programmer confirmed every page"
+                  << (o.verify ? "; the flash is not verified" : "") << '\n';
     } else {
-        const auto size = std::filesystem::file_size(o.file, ec);
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f s", took.count());
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(o.file, ec);
         std::cout << "written: " << FormatBytes(static_cast<double>(size)) << " in " << seconds
                   << ", every page confirmed by the programmer\n";
-        if (o.verify) {
-            console.Line("verifying..");
-            const VerifyResult verify = session->Run<VerifyResult>([&](std::stop_token stop) {
-                return VerifyFlash(session->Link().Device(), o.file, &console, stop);
-            });
-            console.Finish();
-            if (verify.identical) {
-                std::cout << "verified: the flash holds the file byte for byte\n";
-            } else {
-                code = Interrupted() ? kExitCancelled : kExitVerifyFailed;
-                std::cerr << "tarnwick-cli: VERIFY FAILED: " << verify.detail << '\n';
-            }
+        if (o.verify && verify.identical) {
+            std::cout << "verified: the flash holds the file byte for byte\n";
+        } else if (o.verify) {
+            code = kExitVerifyFailed;
+            std::cerr << "tarnwick-cli: VERIFY FAILED: " << verify.detail << '\n';
         }
     }
     if (const std::string saveError = session->Close(); !saveError.empty()) {

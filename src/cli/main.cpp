@@ -8,6 +8,7 @@
 
 int main(int argc, char** argv) {
     using namespace tarnwick::cli;
+    CatchInterrupts();
     CLI::App app{"tarnwick-cli: write firmware into the SPI flash of a VORTAN USB programmer"};
     app.require_subcommand(1);
     app.footer(ExitCodeHelp());
@@ -28,7 +29,6 @@ int main(int argc, char** argv) {
         return code == 0 ? kExitSuccess : kExitUsage;
     }
 
-    CatchInterrupts();
     if (app.got_subcommand("write")) {
         return RunWrite(write);
     }
