@@ -154,6 +154,7 @@ load_scsi_debug() {
 sg_with_vendor() {
     local d vendor
     for d in /sys/class/scsi_generic/sg*; do
+        [ -e "$d/device/vendor" ] || continue
         # Read with its blanks: they are part of the identification.
         IFS= read -r vendor <"$d/device/vendor" 2>/dev/null || continue
         if [ "$vendor" = "$1" ] && [ -e "/dev/${d##*/}" ]; then
@@ -252,9 +253,10 @@ random_image() {
     head -c "$2" /dev/urandom >"$1"
 }
 
-# json FILE FILTER [JQ OPTIONS...]: true when FILTER holds for the JSON in FILE.
+# json FILE FILTER [JQ OPTIONS...]: true when FILTER holds for the JSON in FILE. jq 1.6 -e
+# succeeds on an empty file, so an empty file (a crashed program's output) is refused first.
 json() {
     local file=$1 filter=$2
     shift 2
-    jq -e "$@" "$filter" "$file" >/dev/null
+    [ -s "$file" ] && jq -e "$@" "$filter" "$file" >/dev/null
 }
