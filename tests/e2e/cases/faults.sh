@@ -1,8 +1,9 @@
-# Each way a write can end badly, injected into the gadget's programmer, ends with the exit
-# code for that ending and with exactly the commands the job must send up to that point.
+# Each way a write can go wrong, injected into the gadget's programmer: a page that is sent again
+# and then confirmed ends in success with the image in the flash; one that never is ends with the
+# exit code for that ending. Either way the programmer received exactly the commands the job
+# must send up to that point.
 . "$(dirname "${BASH_SOURCE[0]}")/../lib/guest.sh"
 
-load_scsi_debug 1
 load_usb_stack
 random_image "$WORK/image.bin" 262144  # 4 blocks, 512 pages
 
@@ -23,13 +24,22 @@ fault_case() {
     wait_until 30 no_sg_with_vendor "$VENDOR"
 }
 
-fault_case 0 "a page the programmer asks for 3 more times is sent 4 times and the write succeeds" \
-    "--emulate-resend 0x200:3" "--resend 0x200:3"
-check "after the resends the flash holds the image" flash_holds prog "$WORK/image.bin"
+fault_case 0 "a page asked for 3 more times, a page whose write request fails 10 times and a page \
+whose status reply comes back cut to 2 bytes twice are each sent again, and the write succeeds" \
+    "--emulate-resend 0x200:3 --emulate-fail-write-request 0x400:10 --emulate-short-status 0x600:2" \
+    "--resend 0x200:3 --fail-write-request 0x400:10 --short-status 0x600:2"
+check "after the pages sent again the flash holds the image" flash_holds prog "$WORK/image.bin"
 
 fault_case 6 "a page still refused after 10 resends ends the write with exit 6 (write failed)" \
     "--emulate-resend 0x400:11" "--resend 0x400:11"
-
+fault_case 6 "a page whose write request fails 11 times ends the write with exit 6" \
+    "--emulate-fail-write-request 0x400:11" "--fail-write-request 0x400:11"
+output_has "the kernel reported the failed write request as CHECK CONDITION" "$WORK/case.err" \
+    "CHECK CONDITION"
+fault_case 6 "a page whose status reply is cut short 11 times ends the write with exit 6" \
+    "--emulate-short-status 0x400:11" "--short-status 0x400:11"
+output_has "the kernel reported the status reply as a short transfer with GOOD status" \
+    "$WORK/case.err" "short transfer, 2 of 16 bytes moved"
 fault_case 6 "a page that never programs ends the write with exit 6 (write failed)" \
     "--emulate-fail-page 0x10400" "--fail-page 0x10400"
 output_has "the failed write names what failed" "$WORK/case.err" "tarnwick-cli:"

@@ -2,7 +2,8 @@
 // format, worked out from the protocol rules alone (its own bitwise CRC, none of the job's
 // code), so that comparing the gadget's log with it tests the job rather than repeating it.
 //
-//   write IMAGE [--verify] [--resend ADDRESS:N]... [--fail-page ADDRESS] [--fail-erase BLOCK]
+//   write IMAGE [--verify] [--resend ADDRESS:N]... [--fail-write-request ADDRESS:N]...
+//         [--short-status ADDRESS:N]... [--fail-page ADDRESS] [--fail-erase BLOCK]
 //   read LENGTH
 //   transfer-test BYTES
 #include <algorithm>
@@ -50,12 +51,25 @@ void WriteStatusQuery() {
     Line(0xfc, 0x07, 0, 16, 16);
 }
 
+enum class Answer { Confirmed, Again, Error };
+
+// Whether a fault still has a turn left at `address`, using it up.
+bool Take(std::map<std::uint32_t, int>& counts, std::uint32_t address) {
+    auto it = counts.find(address);
+    if (it == counts.end() || it->second == 0) {
+        return false;
+    }
+    --it->second;
+    return true;
+}
+
 std::uint32_t Number(const std::string& text) {
     return static_cast<std::uint32_t>(std::stoul(text, nullptr, 0));
 }
 
 int Usage() {
     std::cerr << "usage: tarnwick-e2e-expected-log write IMAGE [--verify] [--resend ADDRESS:N]... "
+                 "[--fail-write-request ADDRESS:N]... [--short-status ADDRESS:N]... "
                  "[--fail-page ADDRESS] [--fail-erase BLOCK]\n"
                  "       tarnwick-e2e-expected-log read LENGTH\n"
                  "       tarnwick-e2e-expected-log transfer-test BYTES\n";
@@ -70,17 +84,26 @@ int Write(int argc, char** argv) {
     const std::vector<std::uint8_t> image{std::istreambuf_iterator<char>(file),
                                           std::istreambuf_iterator<char>()};
     bool verify = false;
+    // Per page: status replies asking for it again, write requests that fail, status replies cut
+    // short.
     std::map<std::uint32_t, int> resend;
+    std::map<std::uint32_t, int> failRequest;
+    std::map<std::uint32_t, int> shortStatus;
     std::optional<std::uint32_t> failPage;
     std::optional<std::uint32_t> failErase;
     for (int i = 3; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--verify") {
             verify = true;
-        } else if (arg == "--resend" && i + 1 < argc) {
+        } else if ((arg == "--resend" || arg == "--fail-write-request" ||
+                    arg == "--short-status") &&
+                   i + 1 < argc) {
             const std::string spec = argv[++i];
             const auto colon = spec.find(':');
-            resend[Number(spec.substr(0, colon))] = std::stoi(spec.substr(colon + 1));
+            auto& counts = arg == "--resend"               ? resend
+                           : arg == "--fail-write-request" ? failRequest
+                                                           : shortStatus;
+            counts[Number(spec.substr(0, colon))] = std::stoi(spec.substr(colon + 1));
         } else if (arg == "--fail-page" && i + 1 < argc) {
             failPage = Number(argv[++i]);
         } else if (arg == "--fail-erase" && i + 1 < argc) {
@@ -110,16 +133,28 @@ int Write(int argc, char** argv) {
         const std::uint32_t n = std::min(kPage, length - offset);
         std::copy_n(image.begin() + offset, n, page.begin());
         const unsigned crc = Crc(page.data(), page.size());
-        int writes = 1;
-        auto it = resend.find(offset);
-        if (it != resend.end()) {
-            writes += std::min(it->second, kMaxResends);
-        }
-        for (int w = 0; w < writes; ++w) {
+        // A page goes out once and again at most ten times, until a status reply confirms it.
+        // A write request that fails is sent again at once, without a status query; a status
+        // reply cut short leaves the page unconfirmed, as one asking for it again does.
+        auto send = [&] {
             Line(0xfb, 0x01, offset, kPage, kPage, crc);
+            if (Take(failRequest, offset)) {
+                return Answer::Again;
+            }
             WriteStatusQuery();
+            if (Take(shortStatus, offset)) {
+                return Answer::Again;
+            }
+            if (failPage && *failPage == offset) {
+                return Answer::Error;
+            }
+            return Take(resend, offset) ? Answer::Again : Answer::Confirmed;
+        };
+        Answer answer = send();
+        for (int resends = 0; answer == Answer::Again && resends < kMaxResends; ++resends) {
+            answer = send();
         }
-        if ((failPage && *failPage == offset) || (it != resend.end() && it->second > kMaxResends)) {
+        if (answer != Answer::Confirmed) {
             return 0;  // write error: no later page is written, nothing is read back
         }
     }
