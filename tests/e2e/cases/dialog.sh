@@ -6,7 +6,6 @@
 
 DIALOG_TEST=$E2E_BUILD/tests/e2e/tarnwick-e2e-dialog
 
-load_scsi_debug 1
 load_usb_stack
 random_image "$WORK/image.bin" 262144
 gadget_start prog --unplugged

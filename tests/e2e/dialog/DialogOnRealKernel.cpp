@@ -1,7 +1,8 @@
 // The main dialog on a real kernel: the Linux platform layer (drives from sysfs, hot-plug from
 // the kernel's uevents through UdevMonitor) with the gadget plugged and unplugged under it, on
-// a real X server (Xvfb) in the e2e guest. Run by tests/e2e/cases/dialog.sh, which starts the
-// gadget unplugged and names its directory in E2E_GADGET_DIR and the image in E2E_IMAGE.
+// a real X server (Xvfb) in the e2e guest, the programmer the only SCSI device there. Run by
+// tests/e2e/cases/dialog.sh, which starts the gadget unplugged and names its directory in
+// E2E_GADGET_DIR and the image in E2E_IMAGE.
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -140,7 +141,7 @@ void DialogOnRealKernel::followsPlugAndUnplugWithButtonAndStatusIcon() {
     QVERIFY2(AbsentShown(), "with the gadget unplugged the dialog must show no programmer");
     QVERIFY(Gadget("plug"));
     QTRY_VERIFY2_WITH_TIMEOUT(PresentShown(), "plugged in: update button on, icon 129", kAttachMs);
-    QCOMPARE(link.DriveNumber(), 1);  // behind the scsi_debug disk on drive 0
+    QCOMPARE(link.DriveNumber(), 1);  // alone on the bus: /dev/sg0, drive 1
     QVERIFY(Gadget("unplug"));
     QTRY_VERIFY2_WITH_TIMEOUT(AbsentShown(), "unplugged: update button off, icon 130", kAttachMs);
     QVERIFY(!link.Device());
