@@ -2,7 +2,6 @@
 # fails, a replugged programmer is found again, and write --wait follows the kernel's uevents.
 . "$(dirname "${BASH_SOURCE[0]}")/../lib/guest.sh"
 
-load_scsi_debug 1
 load_usb_stack
 random_image "$WORK/image.bin" 1048576
 chmod 755 "$WORK"
