@@ -22,7 +22,6 @@ as_user() {  # as_user GROUPS CMD...: run as the unprivileged user with these ex
     fi
 }
 
-load_scsi_debug 1
 load_usb_stack
 gadget_start prog
 dev=$(wait_for_device "$VENDOR")
