@@ -32,7 +32,6 @@ ratio() {
     awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'
 }
 
-load_scsi_debug 1
 load_usb_stack
 gadget_start prog
 dev=$(wait_for_device "$VENDOR")
