@@ -1,8 +1,8 @@
 #include "platform/linux/SysfsStorageIdentity.h"
 
+#include <array>
 #include <charconv>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace tarnwick {
@@ -46,6 +46,19 @@ std::optional<int> NumberAttribute(const fs::path& file) {
     return value;
 }
 
+// The whole of a small attribute file. A read error (EIO from a drive pulled during the scan,
+// EISDIR) is a failure, not an exception: stream iterators would let the file buffer's
+// exception escape and end the program on the display's thread.
+bool ReadSmallFile(const fs::path& file, std::string& value) {
+    std::ifstream in(file, std::ios::binary);
+    std::array<char, 256> chunk;
+    value.clear();
+    while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
+        value.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    return in.eof() && !in.bad();
+}
+
 bool IsBelow(const fs::path& path, const fs::path& directory) {
     const std::string& p = path.native();
     const std::string& d = directory.native();
@@ -86,10 +99,8 @@ std::optional<StorageIdentity> ReadSysfsStorageIdentity(const fs::path& sysfsRoo
             scsiDeviceSeen = true;
             const fs::path attribute = device / "vendor";
             if (fs::exists(attribute, ec)) {
-                std::ifstream file(attribute, std::ios::binary);
-                std::string value{std::istreambuf_iterator<char>(file),
-                                  std::istreambuf_iterator<char>()};
-                if (!file.good() && !file.eof()) {
+                std::string value;
+                if (!ReadSmallFile(attribute, value)) {
                     return fail("cannot read " + attribute.string());
                 }
                 if (!value.empty() && value.back() == '\n') {
