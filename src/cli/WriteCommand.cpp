@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 
 #include "cli/ConsoleDisplay.h"
@@ -87,10 +86,8 @@ int RunWrite(const WriteOptions& o) {
     } else {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f s", took.count());
-        std::error_code ec;
-        const auto size = std::filesystem::file_size(o.file, ec);
-        std::cout << "written: " << FormatBytes(static_cast<double>(size)) << " in " << seconds
-                  << ", every page confirmed by the programmer\n";
+        std::cout << "written: " << FormatBytes(static_cast<double>(result.bytesWritten)) << " in "
+                  << seconds << ", every page confirmed by the programmer\n";
         if (o.verify && verify.identical) {
             std::cout << "verified: the flash holds the file byte for byte\n";
         } else if (o.verify) {
