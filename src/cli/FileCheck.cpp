@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "jobs/FileKind.h"
+
 namespace tarnwick::cli {
 
 FileCheck CheckRegularFile(const std::string& path) {
@@ -15,18 +17,7 @@ FileCheck CheckRegularFile(const std::string& path) {
         }
         return {false, path + ": " + std::strerror(errno)};
     }
-    if (S_ISREG(st.st_mode)) {
-        return {true, {}};
-    }
-    if (S_ISDIR(st.st_mode)) {
-        return {true, path + " is a directory"};
-    }
-    const char* kind = S_ISFIFO(st.st_mode)   ? "a FIFO"
-                       : S_ISSOCK(st.st_mode) ? "a socket"
-                       : S_ISCHR(st.st_mode)  ? "a character device"
-                       : S_ISBLK(st.st_mode)  ? "a block device"
-                                              : "not a file";
-    return {true, path + " is " + kind + ", not a regular file"};
+    return {true, NotRegularFileProblem(path, st.st_mode)};
 }
 
 }  // namespace tarnwick::cli

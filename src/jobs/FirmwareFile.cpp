@@ -6,22 +6,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "jobs/FileKind.h"
+
 namespace tarnwick {
 
 namespace {
-
-// How a path that is not a regular file is named to a person.
-std::string NotRegular(const std::string& path, mode_t mode) {
-    if (S_ISDIR(mode)) {
-        return path + " is a directory";
-    }
-    const char* kind = S_ISFIFO(mode)   ? "a FIFO"
-                       : S_ISSOCK(mode) ? "a socket"
-                       : S_ISCHR(mode)  ? "a character device"
-                       : S_ISBLK(mode)  ? "a block device"
-                                        : "not a file";
-    return path + " is " + kind + ", not a regular file";
-}
 
 bool SameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
@@ -50,7 +39,7 @@ std::string FirmwareFile::Open(const std::string& filePath) {
         struct stat st {};
         // A socket cannot be opened at all; say what it is rather than "No such device".
         if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-            return NotRegular(path, st.st_mode);
+            return NotRegularFileProblem(path, st.st_mode);
         }
         return path + ": " + std::strerror(error);
     }
@@ -62,7 +51,7 @@ std::string FirmwareFile::Open(const std::string& filePath) {
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return NotRegular(path, st.st_mode);
+        return NotRegularFileProblem(path, st.st_mode);
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||

@@ -1,8 +1,14 @@
 #include "jobs/ReadBack.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
 #include <cstring>
+
+#include "jobs/FileKind.h"
 
 namespace tarnwick {
 
@@ -27,9 +33,28 @@ ReadBackResult FlashReadBack::Open(std::shared_ptr<PassThrough> device,
         return {ReadBackEnding::NotAnswering,
                 "link status query: " + program.LastFault().Describe(), 0};
     }
-    file = std::fopen(outputPath.c_str(), "wb");
-    if (file == nullptr) {
-        return {ReadBackEnding::OpenFailed, outputPath + ": " + std::strerror(errno), 0};
+    // Non-blocking and checked before truncating: a FIFO would hold the job in open(), and a
+    // device node must neither be written to nor removed when the read-back fails.
+    const int fd = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    struct stat st {};
+    if (fd < 0) {
+        const int error = errno;
+        // A FIFO without a reader (ENXIO) or a socket: say what it is.
+        if (::stat(outputPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            return {ReadBackEnding::OpenFailed, NotRegularFileProblem(outputPath, st.st_mode), 0};
+        }
+        return {ReadBackEnding::OpenFailed, outputPath + ": " + std::strerror(error), 0};
+    }
+    std::string problem = ::fstat(fd, &st) != 0 ? outputPath + ": " + std::strerror(errno)
+                                                : NotRegularFileProblem(outputPath, st.st_mode);
+    const int flags = problem.empty() ? ::fcntl(fd, F_GETFL) : -1;
+    if (problem.empty() && (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+                            ::ftruncate(fd, 0) != 0 || (file = ::fdopen(fd, "wb")) == nullptr)) {
+        problem = outputPath + ": " + std::strerror(errno);
+    }
+    if (!problem.empty()) {
+        ::close(fd);
+        return {ReadBackEnding::OpenFailed, std::move(problem), 0};
     }
     path = outputPath;
     return {ReadBackEnding::Success, {}, 0};

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -87,12 +89,21 @@ TEST_F(ReadBackTest, APageThatArrivedOnlyInPartIsNeverFilledFromThePageBefore) {
         << "the bytes that never came are not page 0's";
 }
 
-TEST_F(ReadBackTest, AnOutputFileThatCannotBeCreatedIsToldBeforeReading) {
-    h.programmer->ClearLog();
-    const ReadBackResult r = ReadFlashToFile(h.programmer, dir.Dir() + "/no/such/dir.bin", 512);
-    EXPECT_EQ(r.ending, ReadBackEnding::OpenFailed);
-    EXPECT_STREQ(ReadBackMessage(r.ending), "打开文件失败！");
-    EXPECT_TRUE(h.Received(0xFD, 0x01).empty());
+TEST_F(ReadBackTest, AnOutputThatIsNoRegularFileIsRefusedBeforeReadingAndLeftAlone) {
+    const std::string fifo = dir.Dir() + "/fifo.bin";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A FIFO would hold open() for ever; a device node must not be written or removed.
+    for (const std::string& path :
+         {dir.Dir() + "/no/such/dir.bin", fifo, dir.Dir(), std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        h.programmer->ClearLog();
+        const ReadBackResult r = ReadFlashToFile(h.programmer, path, 512);
+        EXPECT_EQ(r.ending, ReadBackEnding::OpenFailed);
+        EXPECT_STREQ(ReadBackMessage(r.ending), "打开文件失败！");
+        EXPECT_TRUE(h.Received(0xFD, 0x01).empty());
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
 }  // namespace
