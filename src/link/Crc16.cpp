@@ -14,11 +14,11 @@ using Table = std::array<std::uint16_t, 256>;
 constexpr std::array<Table, kSlices> MakeTables() {
     std::array<Table, kSlices> tables{};
     for (std::size_t b = 0; b < 256; ++b) {
-        auto crc = static_cast<std::uint16_t>(b << 8);
+        std::uint32_t crc = static_cast<std::uint32_t>(b) << 8;
         for (int bit = 0; bit < 8; ++bit) {
-            crc = static_cast<std::uint16_t>((crc & 0x8000u) ? (crc << 1) ^ 0x1021u : crc << 1);
+            crc = (crc & 0x8000u) ? (crc << 1) ^ 0x1021u : crc << 1;
         }
-        tables[0][b] = crc;
+        tables[0][b] = static_cast<std::uint16_t>(crc);
     }
     for (std::size_t k = 1; k < kSlices; ++k) {
         for (std::size_t b = 0; b < 256; ++b) {
