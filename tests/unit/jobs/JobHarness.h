@@ -82,20 +82,15 @@ struct JobHarness {
         }
         return out;
     }
-    std::vector<std::uint32_t> WriteAddresses() const {
+    std::vector<std::uint32_t> Addresses(std::uint8_t sub) const {
         std::vector<std::uint32_t> out;
-        for (const LoggedCommand& c : Received(0xFB, 0x01)) {
+        for (const LoggedCommand& c : Received(0xFB, sub)) {
             out.push_back(c.address);
         }
         return out;
     }
-    std::vector<std::uint32_t> EraseAddresses() const {
-        std::vector<std::uint32_t> out;
-        for (const LoggedCommand& c : Received(0xFB, 0x00)) {
-            out.push_back(c.address);
-        }
-        return out;
-    }
+    std::vector<std::uint32_t> WriteAddresses() const { return Addresses(0x01); }
+    std::vector<std::uint32_t> EraseAddresses() const { return Addresses(0x00); }
 
     std::shared_ptr<EmulatedProgrammer> programmer;
     ProgrammerLink link;

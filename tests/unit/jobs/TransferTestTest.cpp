@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "JobHarness.h"
 #include "jobs/TransferTest.h"
 #include "link/CCodeProgram.h"
@@ -38,26 +40,37 @@ TEST(TransferTest, WritesThePatternAtAscendingAddressesAndReadsEachBlockBack) {
     EXPECT_EQ(h.programmer->FlashBytes(2048, 2048), Pattern());
 }
 
-TEST(TransferTest, ReportsABadWriteStatusOncePerCycle) {
-    JobHarness h;
-    h.Faults([](FaultPlan& p) { p.resendPage = {{2048, 1}}; });
-    TransferTest test(h.display);
-    const TransferTestResult r = test.Run(h.programmer, 3 * 2048);
-    EXPECT_EQ(r.statusErrors, 1u);
-    EXPECT_EQ(h.display.Commands(),
-              (std::vector<Shown>{Text("transfer data err .."), Text("transfer compare err ..")}))
-        << "the refused block was not programmed, so it reads back erased";
-}
-
-TEST(TransferTest, ReportsABlockThatDoesNotReadBackWithItsOwnLineOnly) {
-    JobHarness h;
-    // Link query, write and status answered; gone before the read.
-    h.Faults([](FaultPlan& p) { p.dropAfterCommands = 3; });
-    TransferTest test(h.display);
-    const TransferTestResult r = test.Run(h.programmer, 2048);
-    EXPECT_EQ(r.statusErrors, 0u);
-    EXPECT_EQ(r.compareErrors, 1u);
-    EXPECT_EQ(h.display.Commands(), (std::vector<Shown>{Text("transfer compare err ..")}));
+// A refused block is not programmed, so it also reads back erased; a block that does not read
+// back gets its own line only.
+TEST(TransferTest, ReportsEachBadWriteStatusAndEachBlockThatDoesNotReadBack) {
+    const struct {
+        std::function<void(FaultPlan&)> faults;
+        std::uint64_t bytes, statusErrors, compareErrors;
+        std::vector<Shown> shown;
+    } cases[] = {
+        {[](FaultPlan& p) {
+             p.resendPage = {{2048, 1}};
+         },
+         3 * 2048,
+         1,
+         1,
+         {Text("transfer data err .."), Text("transfer compare err ..")}},
+        // Link query, write and status answered; gone before the read.
+        {[](FaultPlan& p) { p.dropAfterCommands = 3; },
+         2048,
+         0,
+         1,
+         {Text("transfer compare err ..")}},
+    };
+    for (const auto& c : cases) {
+        JobHarness h;
+        h.Faults(c.faults);
+        TransferTest test(h.display);
+        const TransferTestResult r = test.Run(h.programmer, c.bytes);
+        EXPECT_EQ(r.statusErrors, c.statusErrors);
+        EXPECT_EQ(r.compareErrors, c.compareErrors);
+        EXPECT_EQ(h.display.Commands(), c.shown);
+    }
 }
 
 TEST(TransferTest, DoesNothingWithoutAnAnsweringProgrammer) {

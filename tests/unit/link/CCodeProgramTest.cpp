@@ -49,31 +49,29 @@ struct CCodeProgramTest : ::testing::Test {
     }
 };
 
-TEST_F(CCodeProgramTest, PageReadGoesInWithTheCallersBufferAndTheShortTimeOut) {
-    std::vector<std::uint8_t> page(512);
+// The data phase never goes through a copy; reads wait ten seconds, writes forty.
+TEST_F(CCodeProgramTest, PagesGoWithTheCallersBufferTheirCrcAndTheirDirectionsTimeOut) {
+    std::vector<std::uint8_t> page(512, 0x5A);
     Answer(true, {0xAA, 0xBB});
     EXPECT_TRUE(program.ReadFlash(0x123400, page.data(), 512));
-    const PassThroughRequest& r = device->requests.at(0);
-    EXPECT_EQ(r.cdb, MakePageRead(0x123400, 512));
-    EXPECT_EQ(r.direction, DataDirection::In);
-    EXPECT_EQ(r.transferLength, 512u);
-    EXPECT_EQ(r.buffer, page.data()) << "the data phase must not go through a copy";
-    EXPECT_EQ(r.timeout, std::chrono::seconds(10));
     EXPECT_EQ(page[0], 0xAA);
-}
-
-TEST_F(CCodeProgramTest, PageWriteGoesOutWithItsCrcAndTheLongTimeOut) {
-    std::vector<std::uint8_t> data(512, 0x5A);
-    const std::uint16_t crc = CCodeProgram::CalcCrc16(data.data(), 512);
+    const std::uint16_t crc = CCodeProgram::CalcCrc16(page.data(), 512);
     Answer(false);
-    EXPECT_FALSE(program.WriteFlash(0x200, 512, data.data()));
-    const PassThroughRequest& r = device->requests.at(0);
-    EXPECT_EQ(r.cdb, MakePageWrite(0x200, 512, crc));
-    EXPECT_EQ(r.direction, DataDirection::Out);
-    EXPECT_EQ(r.transferLength, 512u);
-    EXPECT_EQ(r.buffer, data.data());
-    EXPECT_EQ(r.timeout, std::chrono::seconds(40));
+    EXPECT_FALSE(program.WriteFlash(0x200, 512, page.data()));
     EXPECT_EQ(program.LastFault().what, "scripted failure");
+
+    const PassThroughRequest& read = device->requests.at(0);
+    const PassThroughRequest& write = device->requests.at(1);
+    EXPECT_EQ(read.cdb, MakePageRead(0x123400, 512));
+    EXPECT_EQ(write.cdb, MakePageWrite(0x200, 512, crc));
+    EXPECT_EQ(read.direction, DataDirection::In);
+    EXPECT_EQ(write.direction, DataDirection::Out);
+    for (const PassThroughRequest* r : {&read, &write}) {
+        EXPECT_EQ(r->transferLength, 512u);
+        EXPECT_EQ(r->buffer, page.data());
+    }
+    EXPECT_EQ(read.timeout, std::chrono::seconds(10));
+    EXPECT_EQ(write.timeout, std::chrono::seconds(40));
 }
 
 TEST_F(CCodeProgramTest, BlockEraseReadsSixteenReplyBytesAndNeedsTheEchoFbZero) {

@@ -10,14 +10,6 @@ namespace {
 
 using Entries = std::vector<std::string>;
 
-TEST(ImageListFileName, IsThePartAfterTheLastSlash) {
-    EXPECT_EQ(ImageList::FileNameOf("/c/img/a.iso"), "a.iso");
-    EXPECT_EQ(ImageList::FileNameOf("a.iso"), "a.iso");
-    EXPECT_EQ(ImageList::FileNameOf("/c/img/"), "");
-    // A backslash is an ordinary character in a Linux file name.
-    EXPECT_EQ(ImageList::FileNameOf("/c/x\\y.iso"), "x\\y.iso");
-}
-
 // Sessions of registrations, step by step: each step's answer and the whole list after it.
 TEST(ImageList, RegistersFilesByTypeAndByName) {
     struct Step {
@@ -74,13 +66,6 @@ TEST(ImageList, RegistersFilesByTypeAndByName) {
             EXPECT_EQ(entries, step.after);
         }
     }
-}
-
-TEST(ImageList, RefusesAnIndexPastTheEnd) {
-    ImageList list;
-    EXPECT_THROW(static_cast<void>(list.At(0)), std::out_of_range);
-    EXPECT_TRUE(list.AddImage("/c/a.iso"));
-    EXPECT_THROW(static_cast<void>(list.At(1)), std::out_of_range);
 }
 
 }  // namespace
