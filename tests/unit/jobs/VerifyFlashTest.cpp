@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "JobHarness.h"
 #include "jobs/VerifyFlash.h"
@@ -51,17 +50,6 @@ TEST(VerifyFlash, FailsWhenAPageCannotBeReadWholeAndNeverComparesStaleBytes) {
         EXPECT_FALSE(r.identical) << how;
         EXPECT_EQ(r.detail.substr(0, detail.size()), detail);
     }
-}
-
-TEST(VerifyFlash, RefusesAFifoAtOnceInsteadOfWaitingForAWriter) {
-    TempFile dir({});
-    const std::string fifo = dir.Dir() + "/fifo.bin";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    JobHarness h;
-    const VerifyResult r = VerifyFlash(h.programmer, fifo);
-    EXPECT_FALSE(r.identical);
-    EXPECT_EQ(r.detail, fifo + " is a FIFO, not a regular file");
-    EXPECT_TRUE(h.programmer->Log().empty());
 }
 
 }  // namespace
