@@ -1,6 +1,7 @@
 // Host-side cost of the programming job. A real programmer needs about 1.5 ms per page (write
-// and status); the job's own work per page has to stay in microseconds so the host is never
-// what limits it. Run: build/release/bench/jobs/tarnwick_bench_jobs
+// and status); the job's own work per page has to stay at or below 1 µs so the host is never
+// what limits it. Run: build/release/bench/jobs/tarnwick_bench_jobs; figures and the exact
+// command are in docs/host-benchmark.md.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
