@@ -18,6 +18,11 @@
 
 namespace tarnwick::testing {
 
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 std::optional<QString> FakePrompts::Ask(const QString& filter, const char* dialog) {
     filters << filter;
     fileDialogs << dialog;
@@ -36,11 +41,6 @@ std::optional<QString> FakePrompts::Ask(const QString& filter, const char* dialo
 
 int FakePrompts::RunModal(QDialog& dialog) {
     modalTitles << dialog.windowTitle();
-    for (const QLabel* label : dialog.findChildren<QLabel*>()) {
-        if (!label->text().isEmpty()) {
-            modalTexts << label->text();
-        }
-    }
     return QDialog::Accepted;
 }
 
@@ -164,6 +164,10 @@ void DialogHarness::UnplugQuietly() {
 void DialogHarness::Send(int command, std::intptr_t lParam) {
     dialog_->WindowProc(MessageRegistry::Process().Register(kMsgToDisplay),
                         static_cast<std::uintptr_t>(command), lParam);
+}
+
+void DialogHarness::SendText(const char* text) {
+    Send(DISPLAY_TEXT, reinterpret_cast<std::intptr_t>(text));
 }
 
 QStringList DialogHarness::LogLines() {

@@ -18,6 +18,12 @@
 
 namespace tarnwick::testing {
 
+inline QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+// The whole file; empty if it cannot be read.
+QByteArray ReadAll(const QString& path);
+
 // Answers every prompt at once and remembers what was asked.
 class FakePrompts final : public UserPrompts {
   public:
@@ -35,7 +41,6 @@ class FakePrompts final : public UserPrompts {
     QStringList fileDialogs;                         // "open", "open any name" or "save"
     std::deque<std::optional<QString>> fileAnswers;  // none left: cancelled
     QStringList modalTitles;                         // of every dialog run modally
-    QStringList modalTexts;                          // every label text of those dialogs
     QStringList menuItems;                           // of the last menu popped up
     QString menuChoice;                              // the item to choose; empty: none
 
@@ -106,6 +111,7 @@ class DialogHarness {
 
     // A display message through the dialog's window procedure, as a sender on its thread.
     void Send(int command, std::intptr_t lParam = 0);
+    void SendText(const char* text);
     QStringList LogLines();
     QImage BarImage();
     // At 100 and in one colour outside the caption in its middle (left and right quarters).
