@@ -25,19 +25,10 @@ constexpr uid_t kNobody = 65534;
 constexpr QFile::Permissions kAnyoneElse = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                                            QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 void Write(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), qint64{bytes.size()});
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A temporary directory as the tool finds it: a scratch file, and "programmer" if wanted,
@@ -58,22 +49,6 @@ class ExitCleanupTest : public QObject {
     const QByteArray chosenBytes = "the chosen file";
 
   private slots:
-    void theCopyTargetCarriesBothVersionWordsInLowerCaseHex_data() {
-        QTest::addColumn<std::uint32_t>("first");
-        QTest::addColumn<std::uint32_t>("second");
-        QTest::addColumn<QString>("target");
-        QTest::newRow("both zero, as in every run") << 0u << 0u << kCopy;
-        QTest::newRow("letters") << 0xABCDEF12u << 0x1Fu << "programmer/$$$winabcdef12-001f.bof";
-        QTest::newRow("a wide second word")
-            << 7u << 0x12345u << "programmer/$$$win00000007-12345.bof";
-    }
-    void theCopyTargetCarriesBothVersionWordsInLowerCaseHex() {
-        QFETCH(std::uint32_t, first);
-        QFETCH(std::uint32_t, second);
-        QFETCH(QString, target);
-        QCOMPARE(Q(ExitCleanup::CopyTarget({first, second}).string()), target);
-    }
-
     // The scratch file goes; the copy lands only in a private "programmer" directory of this
     // user that exists, and never over or through what is under the target's name. In a
     // shared temporary directory anything else may have been planted by another user.
@@ -82,36 +57,21 @@ class ExitCleanupTest : public QObject {
         QTest::addColumn<QString>("source");      // relative to a directory with chosen.bin
         QTest::addColumn<QString>("atTarget");    // "copy": an earlier one; "link": a symlink
         QTest::addColumn<bool>("copied");
-        QTest::newRow("copied") << "ours"
-                                << "chosen.bin"
-                                << "" << true;
-        QTest::newRow("no programmer directory") << "none"
-                                                 << "chosen.bin"
-                                                 << "" << false;
-        QTest::newRow("a copy is there already") << "ours"
-                                                 << "chosen.bin"
-                                                 << "copy" << false;
-        QTest::newRow("no file chosen") << "ours"
-                                        << ""
-                                        << "" << false;
-        QTest::newRow("the file is gone") << "ours"
-                                          << "gone.bin"
-                                          << "" << false;
-        QTest::newRow("a directory") << "ours"
-                                     << "."
-                                     << "" << false;
-        QTest::newRow("another user's directory and scratch file") << "another user's"
-                                                                   << "chosen.bin"
-                                                                   << "" << false;
-        QTest::newRow("a directory its group may write into") << "group-writable"
-                                                              << "chosen.bin"
-                                                              << "" << false;
-        QTest::newRow("a link to a directory of ours") << "link"
-                                                       << "chosen.bin"
-                                                       << "" << false;
-        QTest::newRow("a link under the target's name") << "ours"
-                                                        << "chosen.bin"
-                                                        << "link" << false;
+        const auto row = [](const char* name, const char* programmer, const char* source,
+                            const char* atTarget, bool copied) {
+            QTest::newRow(name) << QString(programmer) << QString(source) << QString(atTarget)
+                                << copied;
+        };
+        row("copied", "ours", "chosen.bin", "", true);
+        row("no programmer directory", "none", "chosen.bin", "", false);
+        row("a copy is there already", "ours", "chosen.bin", "copy", false);
+        row("no file chosen", "ours", "", "", false);
+        row("the file is gone", "ours", "gone.bin", "", false);
+        row("a directory", "ours", ".", "", false);
+        row("another user's directory and scratch file", "another user's", "chosen.bin", "", false);
+        row("a directory its group may write into", "group-writable", "chosen.bin", "", false);
+        row("a link to a directory of ours", "link", "chosen.bin", "", false);
+        row("a link under the target's name", "ours", "chosen.bin", "link", false);
     }
     void theScratchFileGoesAndTheCopyLandsOnlyWhereItMay() {
         QFETCH(QString, programmer);
