@@ -10,14 +10,6 @@
 using namespace tarnwick;
 using namespace tarnwick::testing;
 
-namespace {
-
-QString Q(const std::string& path) {
-    return QString::fromStdString(path);
-}
-
-}  // namespace
-
 class FileSelectionTest : public QObject {
     Q_OBJECT
 
