@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <vector>
 
 #include "app/AppTexts.h"
 #include "app/StartOptions.h"
@@ -36,34 +37,31 @@ qint64 FlockHolder(const QString& path) {
     return 0;
 }
 
-// An environment variable set (or, with nullptr, unset) for as long as the object lives.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value)
-        : variable(name), saved(qgetenv(name)), wasSet(qEnvironmentVariableIsSet(name)) {
-        Set(value);
+// Sets (with nullptr: unsets) an environment variable.
+void SetEnv(const char* name, const char* value) {
+    if (value != nullptr) {
+        qputenv(name, value);
+    } else {
+        qunsetenv(name);
     }
-    ~ScopedEnv() {
-        if (wasSet) {
-            qputenv(variable, saved);
-        } else {
-            qunsetenv(variable);
+}
+
+// These environment variables as they were, put back when the object goes.
+class SavedEnv {
+  public:
+    explicit SavedEnv(std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : nullptr);
         }
     }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-    void Set(const char* value) {
-        if (value != nullptr) {
-            qputenv(variable, value);
-        } else {
-            qunsetenv(variable);
+    ~SavedEnv() {
+        for (const auto& [name, value] : saved) {
+            SetEnv(name, value.isNull() ? nullptr : value.constData());
         }
     }
 
   private:
-    const char* variable;
-    QByteArray saved;
-    bool wasSet;
+    std::vector<std::pair<const char*, QByteArray>> saved;
 };
 
 class Tarnwick {
@@ -108,9 +106,10 @@ class SingleInstanceTest : public QObject {
   private slots:
     void withoutARuntimeDirectoryAPrivateOneIsUsed() {
         QTemporaryDir tmp;
-        const ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
-        const ScopedEnv session("XDG_SESSION_ID", nullptr);
-        const ScopedEnv tmpDir("TMPDIR", QFile::encodeName(tmp.path()).constData());
+        const SavedEnv saved{"XDG_RUNTIME_DIR", "XDG_SESSION_ID", "TMPDIR"};
+        SetEnv("XDG_RUNTIME_DIR", nullptr);
+        SetEnv("XDG_SESSION_ID", nullptr);
+        SetEnv("TMPDIR", QFile::encodeName(tmp.path()).constData());
         const std::string expected =
             tmp.path().toStdString() + "/tarnwick-" + std::to_string(getuid());
 
@@ -133,9 +132,10 @@ class SingleInstanceTest : public QObject {
     void eachLogOnSessionOfTheUserHasItsOwnLock() {
         QTemporaryDir runtime;
         const std::string dir = runtime.path().toStdString();
-        ScopedEnv session("XDG_SESSION_ID", "2");
+        const SavedEnv saved{"XDG_SESSION_ID"};
+        SetEnv("XDG_SESSION_ID", "2");
         const SessionLock first = SessionLock::Acquire("name", dir);
-        session.Set("c7");
+        SetEnv("XDG_SESSION_ID", "c7");
         const SessionLock other = SessionLock::Acquire("name", dir);
         QCOMPARE(first.state(), SessionLock::State::Held);
         QCOMPARE(other.state(), SessionLock::State::Held);
@@ -143,13 +143,13 @@ class SingleInstanceTest : public QObject {
         QCOMPARE(SessionLock::Acquire("name", dir).state(), SessionLock::State::HeldElsewhere);
 
         // An id can neither lead out of the directory nor pass for another.
-        session.Set("../x/%2F");
+        SetEnv("XDG_SESSION_ID", "../x/%2F");
         const SessionLock odd = SessionLock::Acquire("name", dir);
         QCOMPARE(odd.state(), SessionLock::State::Held);
         QCOMPARE(odd.Path(), dir + "/name.session-%2E%2E%2Fx%2F%252F");
 
         // Without one the lock is the user's.
-        session.Set(nullptr);
+        SetEnv("XDG_SESSION_ID", nullptr);
         const SessionLock perUser = SessionLock::Acquire("name", dir);
         QCOMPARE(perUser.state(), SessionLock::State::Held);
         QCOMPARE(perUser.Path(), dir + "/name");
