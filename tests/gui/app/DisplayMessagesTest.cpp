@@ -151,6 +151,7 @@ class DisplayMessagesTest : public QObject {
             << "" << QByteArray("A\r\n\r\n芯片\r\n") << QStringList{"A", "芯片"};
         QTest::newRow("missing: the list stays")
             << "/nonexistent/info.txt" << QByteArray() << QStringList{"kept"};
+        QTest::newRow("a directory: the list stays") << "/" << QByteArray() << QStringList{"kept"};
     }
     void fileInformationLoadsTheNonEmptyLinesOfItsTextFile() {
         QFETCH(QString, path);
