@@ -48,12 +48,4 @@ std::string WriteCommandLog(const std::string& path, const std::vector<LoggedCom
     return Publish(temporary, path);
 }
 
-std::string SaveFlashAtomically(const EmulatedProgrammer& programmer, const std::string& path) {
-    const std::string temporary = path + ".part";
-    if (std::string error = programmer.SaveFlash(temporary); !error.empty()) {
-        return error;
-    }
-    return Publish(temporary, path);
-}
-
 }  // namespace tarnwick::gadget

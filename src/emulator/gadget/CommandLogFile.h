@@ -17,7 +17,4 @@ std::string FormatCommand(const LoggedCommand& command);
 std::string WriteCommandLog(const std::string& path, const std::vector<LoggedCommand>& log,
                             const std::vector<std::string>& violations);
 
-// SaveFlash through a temporary file and a rename, for the same reason.
-std::string SaveFlashAtomically(const EmulatedProgrammer& programmer, const std::string& path);
-
 }  // namespace tarnwick::gadget

@@ -37,7 +37,7 @@ std::string Dump(const EmulatedProgrammer& programmer, const ProgrammerGadget& g
                  const Files& files) {
     std::string error;
     if (!files.flash.empty()) {
-        error = SaveFlashAtomically(programmer, files.flash);
+        error = programmer.SaveFlash(files.flash);  // written beside it and renamed over
     }
     if (error.empty() && !files.commandLog.empty()) {
         error = WriteCommandLog(files.commandLog, programmer.Log(), gadget.Violations());
