@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "jobs/FileKind.h"
+
 namespace tarnwick {
 
 namespace {
@@ -18,16 +20,6 @@ constexpr std::size_t kReadFailed = static_cast<std::size_t>(-1);
 std::string ParentOf(const std::string& path) {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
     return parent.empty() ? std::string(".") : parent.string();
-}
-
-// How a path that is not a regular file is named, after the path.
-std::string NotRegular(mode_t mode) {
-    return S_ISDIR(mode)    ? " is a directory"
-           : S_ISFIFO(mode) ? " is a FIFO, not a regular file"
-           : S_ISSOCK(mode) ? " is a socket, not a regular file"
-           : S_ISCHR(mode)  ? " is a character device, not a regular file"
-           : S_ISBLK(mode)  ? " is a block device, not a regular file"
-                            : " is not a regular file";
 }
 
 bool WriteAll(int fd, std::span<const std::uint8_t> data) {
@@ -154,7 +146,7 @@ std::string NorFlash::Load(const std::string& path) {
     if (::fstat(fd, &st) != 0) {
         error = "cannot read flash image " + path + ": " + std::strerror(errno);
     } else if (!S_ISREG(st.st_mode)) {
-        error = "flash image " + path + NotRegular(st.st_mode);
+        error = "flash image " + NotRegularFileProblem(path, st.st_mode);
     } else if (static_cast<std::uint64_t>(st.st_size) != bytes.size()) {
         // A shorter image would leave the rest silently erased, a longer one be cut.
         error = "flash image " + path + " holds " + std::to_string(st.st_size) +
@@ -174,7 +166,7 @@ std::string CheckFlashFileWritable(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) {
-            return "flash image " + path + NotRegular(st.st_mode);
+            return "flash image " + NotRegularFileProblem(path, st.st_mode);
         }
         if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
             return "cannot write flash image " + path + ": " + std::strerror(errno);
