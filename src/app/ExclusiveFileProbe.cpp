@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/Descriptor.h"
+
 namespace tarnwick {
 
 namespace {
@@ -18,22 +20,6 @@ std::optional<std::int64_t> Fail(std::string* reason, const std::string& path, c
     }
     return std::nullopt;
 }
-
-class Descriptor {
-  public:
-    explicit Descriptor(int descriptor) : fd(descriptor) {}
-    ~Descriptor() {
-        if (fd >= 0) {
-            close(fd);  // drops the flock as well
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd; }
-
-  private:
-    int fd;
-};
 
 }  // namespace
 

@@ -7,27 +7,13 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "app/Descriptor.h"
+
 namespace tarnwick {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class Descriptor {
-  public:
-    explicit Descriptor(int descriptor) : fd(descriptor) {}
-    ~Descriptor() {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd; }
-
-  private:
-    int fd;
-};
 
 // Owned by this user and writable by nobody else: no one else can have put a file or a link
 // under the target's name there, nor swap the copy while it is written.
