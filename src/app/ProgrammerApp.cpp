@@ -1,7 +1,6 @@
 #include "app/ProgrammerApp.h"
 
 #include <QFile>
-#include <exception>
 #include <iostream>
 #include <memory>
 
@@ -9,31 +8,10 @@
 #include "app/ProgrammerDialog.h"
 #include "app/QtUserPrompts.h"
 #include "app/StartOptions.h"
-#include "emulator/EmulatedDrives.h"
+#include "backend/Backend.h"
 #include "platform/linux/SessionLock.h"
-#include "platform/linux/SysfsDriveProvider.h"
-#include "platform/linux/UdevMonitor.h"
 
 namespace tarnwick {
-
-namespace {
-
-// A machine whose drives cannot be listed: the dialog still runs, it just never finds a
-// programmer.
-class NoDrives final : public DriveProvider {
-  public:
-    OpenedDrive Open(std::int8_t drive) override {
-        OpenedDrive opened;
-        opened.missing = true;
-        opened.error = DriveName(drive) + ": drives cannot be listed";
-        return opened;
-    }
-    std::string DriveName(std::int8_t drive) const override {
-        return SysfsDriveProvider::NodeName(drive);
-    }
-};
-
-}  // namespace
 
 int ProgrammerApp::InitInstance(const QStringList& arguments) {
     const StartOptions options = StartOptions::Parse(arguments);
@@ -55,26 +33,19 @@ int ProgrammerApp::InitInstance(const QStringList& arguments) {
         std::cerr << "tarnwick: no single-instance lock: " << instance.Error() << '\n';
     }
 
-    std::shared_ptr<EmulatedProgrammer> emulated;
-    std::unique_ptr<DriveProvider> drives;
-    const std::string flashFile = QFile::encodeName(options.flashFile).toStdString();
-    if (options.emulate) {
-        emulated = std::make_shared<EmulatedProgrammer>();
-        if (!flashFile.empty() && QFile::exists(options.flashFile)) {
-            if (const std::string error = emulated->LoadFlash(flashFile); !error.empty()) {
-                std::cerr << "tarnwick: " << error << '\n';
-                return 2;
-            }
+    // The emulated programmer as it comes: default size, no faults.
+    BackendChoice choice;
+    choice.emulate = options.emulate;
+    choice.emulator.flashFile = QFile::encodeName(options.flashFile).toStdString();
+    Result<std::unique_ptr<Backend>> backend = Backend::Open(choice);
+    if (!backend) {
+        std::cerr << "tarnwick: " << backend.error().Describe() << '\n';
+        if (options.emulate) {
+            return 2;
         }
-        drives = std::make_unique<EmulatedDrives>(emulated);
-    } else {
-        try {
-            drives = std::make_unique<SysfsDriveProvider>();
-        } catch (const std::exception& e) {
-            std::cerr << "tarnwick: drives: " << e.what() << '\n';
-            prompts.ShowMessage(QString::fromUtf8(texts::kInitError));
-            drives = std::make_unique<NoDrives>();
-        }
+        // Without the machine's drives the dialog still runs; it just never finds a programmer.
+        prompts.ShowMessage(QString::fromUtf8(texts::kInitError));
+        backend = Backend::WithoutDrives();
     }
 
     ProgrammerLink link;
@@ -85,14 +56,22 @@ int ProgrammerApp::InitInstance(const QStringList& arguments) {
     {
         ProgrammerDialog dialog(DialogServices{
             .link = link,
-            .drives = *drives,
+            .drives = (*backend)->Drives(),
             .firmwarePath = firmwarePath,
             .fileInfo = fileInfo,
             .prompts = prompts,
             .messages = MessageRegistry::Process(),
             .images = images,
             .scrambler = scrambler,
-            .openDeviceChanges = [] { return std::make_unique<UdevMonitor>(); },
+            .openDeviceChanges = []() -> std::unique_ptr<DeviceChangeSource> {
+                Result<std::unique_ptr<DeviceChangeSource>> changes = Backend::OpenDeviceChanges();
+                if (!changes) {
+                    std::cerr << "tarnwick: device notifications: " << changes.error().Describe()
+                              << '\n';
+                    return nullptr;
+                }
+                return std::move(*changes);
+            },
             .diagnostics = std::cout,
         });
         prompts.SetOwner(&dialog);
@@ -100,10 +79,8 @@ int ProgrammerApp::InitInstance(const QStringList& arguments) {
         prompts.SetOwner(nullptr);
     }
 
-    if (emulated && !flashFile.empty()) {
-        if (const std::string error = emulated->SaveFlash(flashFile); !error.empty()) {
-            std::cerr << "tarnwick: " << error << '\n';
-        }
+    if (const Result<void> closed = (*backend)->Close(); !closed) {
+        std::cerr << "tarnwick: " << closed.error().Describe() << '\n';
     }
     return 0;
 }

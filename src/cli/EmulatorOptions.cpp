@@ -1,7 +1,8 @@
 #include "cli/EmulatorOptions.h"
 
 #include <CLI/CLI.hpp>
-#include <filesystem>
+
+#include "emulator/options/FaultFlags.h"
 
 namespace tarnwick::cli {
 
@@ -25,35 +26,12 @@ void AddEmulatorOptions(CLI::App& command, EmulatorOptions& o) {
     AddFaultOptions(command, o.faults);
 }
 
-std::shared_ptr<EmulatedProgrammer> MakeEmulator(const EmulatorOptions& o, std::string& error) {
-    if (!ValidFlashSize(o.faults.flashSize)) {
-        error = "--emulate-size must be a non-zero multiple of 64 KiB, at most 4 GiB";
-        return nullptr;
-    }
-    std::optional<FaultPlan> plan = MakeFaultPlan(o.faults, &error);
-    if (!plan) {
-        return nullptr;
-    }
-    if (!o.flashFile.empty()) {
-        error = CheckFlashFileWritable(o.flashFile);
-        if (!error.empty()) {
-            return nullptr;
-        }
-    }
-    auto programmer =
-        std::make_shared<EmulatedProgrammer>(static_cast<std::size_t>(o.faults.flashSize));
-    programmer->SetFaults(std::move(*plan));
-    if (!o.flashFile.empty() && std::filesystem::exists(o.flashFile)) {
-        error = programmer->LoadFlash(o.flashFile);
-        if (!error.empty()) {
-            return nullptr;
-        }
-    }
-    return programmer;
-}
-
-std::string SaveEmulator(const EmulatorOptions& o, const EmulatedProgrammer& programmer) {
-    return o.flashFile.empty() ? std::string() : programmer.SaveFlash(o.flashFile);
+BackendChoice ChosenBackend(const EmulatorOptions& o) {
+    return BackendChoice{
+        .emulate = o.enabled,
+        .emulator = {.faults = o.faults, .flashFile = o.flashFile, .flashFileMustBeWritable = true},
+        .unplugged = o.unplugged,
+    };
 }
 
 }  // namespace tarnwick::cli

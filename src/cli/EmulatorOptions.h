@@ -1,9 +1,8 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "emulator/EmulatedProgrammer.h"
+#include "backend/Backend.h"
 #include "emulator/FaultOptions.h"
 
 namespace CLI {
@@ -23,13 +22,8 @@ struct EmulatorOptions {
 
 void AddEmulatorOptions(CLI::App& command, EmulatorOptions& options);
 
-// Builds the programmer, loading its flash file when one exists. Error text on failure, also
-// when the flash file could not be saved afterwards: found out after a job it would come too
-// late.
-std::shared_ptr<EmulatedProgrammer> MakeEmulator(const EmulatorOptions& options,
-                                                 std::string& error);
-
-// Keeps the flash for the next run when a flash file was named. Error text, empty on success.
-std::string SaveEmulator(const EmulatorOptions& options, const EmulatedProgrammer& programmer);
+// The backend these options choose: the machine's drives, or the emulated programmer with a
+// flash file that must be writable, since it is saved only after the job.
+BackendChoice ChosenBackend(const EmulatorOptions& options);
 
 }  // namespace tarnwick::cli

@@ -5,13 +5,10 @@
 #include <atomic>
 #include <cstdlib>
 #include <iostream>
-#include <system_error>
 
 #include "cli/ConsoleDisplay.h"
 #include "cli/ExitCode.h"
 #include "cli/Terminal.h"
-#include "platform/linux/SysfsDriveProvider.h"
-#include "platform/linux/UdevMonitor.h"
 
 namespace tarnwick::cli {
 
@@ -30,47 +27,26 @@ namespace {
 
 std::unique_ptr<Session> Session::Open(const EmulatorOptions& emulator, bool followChanges,
                                        ConsoleDisplay& console, std::string& error) {
-    std::unique_ptr<DriveProvider> drives;
-    std::shared_ptr<EmulatedProgrammer> emulated;
-    try {
-        if (emulator.enabled) {
-            emulated = MakeEmulator(emulator, error);
-            if (!emulated) {
-                return nullptr;
-            }
-            auto emulatedDrives = std::make_unique<EmulatedDrives>(emulated);
-            if (emulator.unplugged) {
-                emulatedDrives->Detach();
-            }
-            drives = std::move(emulatedDrives);
-        } else {
-            drives = std::make_unique<SysfsDriveProvider>();
-        }
-    } catch (const std::system_error& e) {
-        error = std::string("cannot list the machine's drives: ") + e.what();
+    Result<std::unique_ptr<Backend>> backend = Backend::Open(ChosenBackend(emulator));
+    if (!backend) {
+        error = backend.error().Describe();
         return nullptr;
     }
-    std::unique_ptr<Session> session(
-        new Session(std::move(drives), std::move(emulated), emulator, console));
+    std::unique_ptr<Session> session(new Session(std::move(*backend), console));
     if (followChanges && !emulator.enabled) {
-        try {
-            session->monitor = std::make_unique<UdevMonitor>();
-        } catch (const std::system_error& e) {
-            error = std::string("cannot follow device changes: ") + e.what();
+        Result<std::unique_ptr<DeviceChangeSource>> monitor =
+            Within(Backend::OpenDeviceChanges(), "cannot follow device changes");
+        if (!monitor) {
+            error = monitor.error().Describe();
             return nullptr;
         }
+        session->monitor = std::move(*monitor);
     }
     return session;
 }
 
-Session::Session(std::unique_ptr<DriveProvider> provider,
-                 std::shared_ptr<EmulatedProgrammer> programmer, const EmulatorOptions& emulator,
-                 ConsoleDisplay& display)
-    : drives(std::move(provider)),
-      emulated(std::move(programmer)),
-      emulatorOptions(emulator),
-      console(display),
-      discovery(link, *drives, *this) {}
+Session::Session(std::unique_ptr<Backend> backend_, ConsoleDisplay& display)
+    : backend(std::move(backend_)), console(display), discovery(link, backend->Drives(), *this) {}
 
 void Session::RunOnWorker(const std::function<void(std::stop_token)>& work) {
     // The session's own stop source, not the runner's: asking to stop must not wait for the
@@ -112,14 +88,15 @@ void Session::WaitBriefly() {
 void Session::SetStatusIcon(int icon) {
     if (announce && shownIcon != 0 && icon != shownIcon) {
         console.Line(icon == kIconProgrammerPresent
-                         ? "programmer found: " + drives->DriveName(link.DriveNumber())
+                         ? "programmer found: " + Drives().DriveName(link.DriveNumber())
                          : std::string("programmer gone"));
     }
     shownIcon = icon;
 }
 
 std::string Session::Close() {
-    return emulated ? SaveEmulator(emulatorOptions, *emulated) : std::string();
+    const Result<void> closed = backend->Close();
+    return closed ? std::string() : closed.error().Describe();
 }
 
 }  // namespace tarnwick::cli

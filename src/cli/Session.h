@@ -7,8 +7,8 @@
 #include <stop_token>
 #include <string>
 
+#include "backend/Backend.h"
 #include "cli/EmulatorOptions.h"
-#include "emulator/EmulatedDrives.h"
 #include "jobs/JobRunner.h"
 #include "link/DeviceChangeSource.h"
 #include "link/ProgrammerDiscovery.h"
@@ -29,7 +29,7 @@ class Session : private LinkStatusView {
 
     ProgrammerLink& Link() { return link; }
     ProgrammerDiscovery& Discovery() { return discovery; }
-    DriveProvider& Drives() { return *drives; }
+    DriveProvider& Drives() { return backend->Drives(); }
     bool FollowsChanges() const { return monitor != nullptr; }
     // Tells about the programmer coming and going while a command runs.
     void SetAnnounceChanges(bool on) { announce = on; }
@@ -51,8 +51,7 @@ class Session : private LinkStatusView {
     std::string Close();
 
   private:
-    Session(std::unique_ptr<DriveProvider> drives, std::shared_ptr<EmulatedProgrammer> emulated,
-            const EmulatorOptions& emulator, ConsoleDisplay& console);
+    Session(std::unique_ptr<Backend> backend, ConsoleDisplay& console);
 
     void RunOnWorker(const std::function<void(std::stop_token)>& work);
     // Waits up to 100 ms for a device change (or a signal) and handles it.
@@ -64,9 +63,7 @@ class Session : private LinkStatusView {
     void SendDisplay(const DisplayMessage&) override {}
 
     ProgrammerLink link;
-    std::unique_ptr<DriveProvider> drives;
-    std::shared_ptr<EmulatedProgrammer> emulated;
-    EmulatorOptions emulatorOptions;
+    std::unique_ptr<Backend> backend;
     ConsoleDisplay& console;
     ProgrammerDiscovery discovery;
     std::unique_ptr<DeviceChangeSource> monitor;

@@ -1,21 +1,17 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "emulator/FaultPlan.h"
 #include "emulator/NorFlash.h"
-
-namespace CLI {
-class App;
-}
+#include "link/Fault.h"
 
 namespace tarnwick {
 
-// The emulated programmer's size and misbehaviour, under the same option names tarnwick-cli
-// uses for --emulate, so a test can hand the same faults to either.
+// The emulated programmer's size and misbehaviour, as the front ends' --emulate-* options give
+// them (bound in emulator/options), so a test can hand the same faults to either.
 struct FaultOptions {
     std::uint64_t flashSize = NorFlash::kDefaultSize;
     std::uint64_t latencyUs = 0;
@@ -29,10 +25,8 @@ struct FaultOptions {
     std::int64_t dropAfter = -1;
 };
 
-void AddFaultOptions(CLI::App& app, FaultOptions& options);
-
-// The fault plan the options describe; none with *error set when one of them is malformed.
-std::optional<FaultPlan> MakeFaultPlan(const FaultOptions& options, std::string* error);
+// The fault plan the options describe; fails naming the option that is malformed.
+Result<FaultPlan> MakeFaultPlan(const FaultOptions& options);
 
 // Whether the flash size is one the programmer can have: a non-zero multiple of the erase
 // block, at most 4 GiB.

@@ -7,16 +7,12 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "emulator/EmulatedProgrammer.h"
-#include "emulator/gadget/BulkOnly.h"
 #include "emulator/gadget/DataPhase.h"
-#include "emulator/gadget/ScsiTarget.h"
 #include "emulator/gadget/VendorCheck.h"
 
-namespace tarnwick::gadget {
 namespace {
 
 void Expect(bool holds, const char* what) {
@@ -27,7 +23,6 @@ void Expect(bool holds, const char* what) {
 }
 
 }  // namespace
-}  // namespace tarnwick::gadget
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tarnwick;
@@ -46,47 +41,47 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     programmer.SetFaults(faultPlan);
     while (in.remaining_bytes() > 0) {
         const std::vector<std::uint8_t> bytes = in.ConsumeBytes<std::uint8_t>(kCbwSize);
-        std::string why;
-        const auto cbw = ParseCbw(bytes, &why);
+        const auto cbw = ParseCbw(bytes);
         if (!cbw) {
-            Expect(!why.empty(), "a refused wrapper without a reason");
+            Expect(!cbw.error().cause.empty(), "a refused wrapper without a reason");
             continue;
         }
         const auto encoded = EncodeCbw(*cbw);
         Expect(std::equal(encoded.begin(), encoded.end(), bytes.begin(), bytes.end()),
                "a parsed wrapper encodes to other bytes");
         if (ScsiTarget::IsVendorCommand(cbw->cb[0])) {
-            CheckVendorCommand(*cbw);
+            [[maybe_unused]] const auto checked = CheckVendorCommand(*cbw);
         }
         const Intent intent = target.IntentFor(*cbw);
-        const Direction host = cbw->HostDirection();
-        const std::uint32_t hostLength = cbw->dataTransferLength;
-        const DataPhasePlan plan = PlanDataPhase(*cbw, intent);
-        Expect(host == Direction::Out ? plan.receive + plan.discard == hostLength
-                                      : plan.receive == 0 && plan.discard == 0,
+        const Phase host = Announced(*cbw);
+        const DataPhasePlan plan = PlanDataPhase(host, intent);
+        Expect(host.direction == Direction::Out ? plan.receive + plan.discard == host.length
+                                                : plan.receive == 0 && plan.discard == 0,
                "data-out taken other than the host sends");
-        Outcome outcome = Outcome::Good;
-        std::size_t dataIn = 0;
+        CommandResult result;
         if (!plan.phaseError) {
             std::vector<std::uint8_t> dataOut = in.ConsumeBytes<std::uint8_t>(plan.receive);
             dataOut.resize(plan.receive);
-            const CommandResult result = target.Execute(*cbw, dataOut);
-            Expect(result.dataIn.size() <= (host == Direction::In ? intent.length : 0),
+            result = target.Execute(*cbw, dataOut);
+            Expect(result.dataIn.size() <= (host.direction == Direction::In ? intent.length : 0),
                    "data-in beyond the data phase the device asked for");
             Expect(result.outcome != Outcome::CheckCondition || target.PendingSense().key != 0,
                    "CHECK CONDITION without sense to tell why");
-            outcome = result.outcome;
-            dataIn = result.dataIn.size();
         }
         const std::array<std::uint16_t, 3> packets = {0, 64, 512};
-        const BulkReply reply = PlanReply(*cbw, plan, outcome, dataIn,
+        const BulkReply reply = PlanReply(host, plan, result.outcome, result.dataIn.size(),
                                           packets[in.ConsumeIntegralInRange<std::size_t>(0, 2)]);
-        Expect(reply.send <= hostLength && reply.send <= dataIn, "data-in beyond what there is");
-        Expect(host != Direction::In || reply.send + reply.residue == hostLength,
+        const bool silent =
+            result.outcome == Outcome::NoAnswer || result.outcome == Outcome::DeviceGone;
+        Expect(reply.answered == !silent, "a CSW for a command the programmer never answered");
+        Expect(reply.send <= host.length && reply.send <= result.dataIn.size(),
+               "data-in beyond what there is");
+        Expect(host.direction != Direction::In || !reply.answered ||
+                   reply.send + reply.residue == host.length,
                "a residue that does not add up");
-        Expect(
-            (reply.status == CswStatus::Passed) == (!plan.phaseError && outcome == Outcome::Good),
-            "a status other than the command's outcome");
+        Expect(!reply.answered || (reply.status == CswStatus::Passed) ==
+                                      (!plan.phaseError && result.outcome == Outcome::Good),
+               "a status other than the command's outcome");
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "emulator/gadget/BulkOnly.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 namespace tarnwick::gadget {
@@ -21,13 +22,8 @@ void PutLe32(std::span<std::uint8_t> b, std::size_t at, std::uint32_t v) {
 
 }  // namespace
 
-std::optional<CommandBlockWrapper> ParseCbw(std::span<const std::uint8_t> bytes, std::string* why) {
-    auto invalid = [&](std::string text) -> std::optional<CommandBlockWrapper> {
-        if (why != nullptr) {
-            *why = std::move(text);
-        }
-        return std::nullopt;
-    };
+Result<CommandBlockWrapper> ParseCbw(std::span<const std::uint8_t> bytes) {
+    auto invalid = [](std::string text) { return Fail(std::move(text)); };
     if (bytes.size() != kCbwSize) {
         return invalid("CBW of " + std::to_string(bytes.size()) + " bytes, not 31");
     }

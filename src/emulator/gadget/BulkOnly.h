@@ -2,9 +2,9 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <span>
-#include <string>
+
+#include "link/Fault.h"
 
 namespace tarnwick::gadget {
 
@@ -45,10 +45,9 @@ struct CommandBlockWrapper {
     }
 };
 
-// The CBW in `bytes`, or none when it is not a valid one (wrong size or signature, reserved bits
-// set, a command block length outside 1..16); *why says which.
-std::optional<CommandBlockWrapper> ParseCbw(std::span<const std::uint8_t> bytes,
-                                            std::string* why = nullptr);
+// The CBW in `bytes`; fails saying why when it is not a valid one (wrong size or signature,
+// reserved bits set, a command block length outside 1..16).
+Result<CommandBlockWrapper> ParseCbw(std::span<const std::uint8_t> bytes);
 // The opposite of ParseCbw, for tests and hosts.
 std::array<std::uint8_t, kCbwSize> EncodeCbw(const CommandBlockWrapper& cbw);
 

@@ -9,12 +9,13 @@ namespace tarnwick::gadget {
 
 namespace {
 
-std::string Publish(const std::string& temporary, const std::string& path) {
+Result<void> Publish(const std::string& temporary, const std::string& path) {
     std::error_code ec;
     std::filesystem::rename(temporary, path, ec);
     if (ec) {
+        const std::string why = ec.message();
         std::filesystem::remove(temporary, ec);
-        return "cannot write " + path + ": " + ec.message();
+        return Fail(Fault::Because(why).Within("cannot write " + path));
     }
     return {};
 }
@@ -29,8 +30,8 @@ std::string FormatCommand(const LoggedCommand& c) {
     return line;
 }
 
-std::string WriteCommandLog(const std::string& path, const std::vector<LoggedCommand>& log,
-                            const std::vector<std::string>& violations) {
+Result<void> WriteCommandLog(const std::string& path, const std::vector<LoggedCommand>& log,
+                             const std::vector<std::string>& violations) {
     const std::string temporary = path + ".part";
     {
         std::ofstream out(temporary, std::ios::trunc);
@@ -42,7 +43,7 @@ std::string WriteCommandLog(const std::string& path, const std::vector<LoggedCom
         }
         out.flush();
         if (!out) {
-            return "cannot write " + temporary;
+            return Fail("cannot write " + temporary);
         }
     }
     return Publish(temporary, path);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "emulator/EmulatedProgrammer.h"
+#include "link/Fault.h"
 
 namespace tarnwick::gadget {
 
@@ -13,8 +14,8 @@ namespace tarnwick::gadget {
 std::string FormatCommand(const LoggedCommand& command);
 
 // Writes the log to `path` (through a temporary file and a rename, so a reader never sees half
-// a log), followed by one "violation: ..." line per violation. Error text, empty on success.
-std::string WriteCommandLog(const std::string& path, const std::vector<LoggedCommand>& log,
-                            const std::vector<std::string>& violations);
+// a log), followed by one "violation: ..." line per violation.
+Result<void> WriteCommandLog(const std::string& path, const std::vector<LoggedCommand>& log,
+                             const std::vector<std::string>& violations);
 
 }  // namespace tarnwick::gadget

@@ -10,8 +10,8 @@ namespace tarnwick::gadget {
 
 namespace {
 
-std::string Describe(const std::string& what, int result) {
-    return what + ": " + usbg_strerror(static_cast<usbg_error>(result));
+std::unexpected<Fault> Failed(const std::string& what, int result) {
+    return Fail(Fault::Because(usbg_strerror(static_cast<usbg_error>(result))).Within(what));
 }
 
 // libusbgx takes non-const strings it does not change.
@@ -21,21 +21,18 @@ std::vector<char> Text(const std::string& s) {
 
 }  // namespace
 
-std::unique_ptr<ConfigFsGadget> ConfigFsGadget::Create(const std::string& configfs,
-                                                       const std::string& name,
-                                                       const UsbIdentity& identity,
-                                                       std::string* error) {
+Result<std::unique_ptr<ConfigFsGadget>> ConfigFsGadget::Create(const std::string& configfs,
+                                                               const std::string& name,
+                                                               const UsbIdentity& identity) {
     usbg_state* state = nullptr;
     int r = usbg_init(configfs.c_str(), &state);
     if (r != USBG_SUCCESS) {
-        *error = Describe(
+        return Failed(
             "cannot use configfs at " + configfs + " (is it mounted and libcomposite loaded?)", r);
-        return nullptr;
     }
-    auto fail = [&](const std::string& what, int result) -> std::unique_ptr<ConfigFsGadget> {
-        *error = Describe(what, result);
+    auto fail = [&](const std::string& what, int result) {
         usbg_cleanup(state);
-        return nullptr;
+        return Failed(what, result);
     };
 
     if (usbg_gadget* stale = usbg_get_gadget(state, name.c_str()); stale != nullptr) {
@@ -96,27 +93,22 @@ ConfigFsGadget::~ConfigFsGadget() {
     usbg_cleanup(state);
 }
 
-bool ConfigFsGadget::Bind(const std::string& udcName, std::string* error) {
+Result<void> ConfigFsGadget::Bind(const std::string& udcName) {
     usbg_udc* udc = usbg_get_udc(state, udcName.c_str());
     if (udc == nullptr) {
-        *error = "no USB device controller " + udcName + " (is dummy_hcd loaded?)";
-        return false;
+        return Fail("no USB device controller " + udcName + " (is dummy_hcd loaded?)");
     }
-    const int r = usbg_enable_gadget(gadget, udc);
-    if (r != USBG_SUCCESS) {
-        *error = Describe("cannot bind the gadget to " + udcName, r);
-        return false;
+    if (const int r = usbg_enable_gadget(gadget, udc); r != USBG_SUCCESS) {
+        return Failed("cannot bind the gadget to " + udcName, r);
     }
-    return true;
+    return {};
 }
 
-bool ConfigFsGadget::Unbind(std::string* error) {
-    const int r = usbg_disable_gadget(gadget);
-    if (r != USBG_SUCCESS) {
-        *error = Describe("cannot unbind the gadget", r);
-        return false;
+Result<void> ConfigFsGadget::Unbind() {
+    if (const int r = usbg_disable_gadget(gadget); r != USBG_SUCCESS) {
+        return Failed("cannot unbind the gadget", r);
     }
-    return true;
+    return {};
 }
 
 bool ConfigFsGadget::Bound() const {

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "link/Fault.h"
+
 struct usbg_state;
 struct usbg_gadget;
 
@@ -25,10 +27,10 @@ struct UsbIdentity {
 // at a time.
 class ConfigFsGadget {
   public:
-    // nullptr with *error set when configfs or libcomposite is not there.
-    static std::unique_ptr<ConfigFsGadget> Create(const std::string& configfs,
-                                                  const std::string& name,
-                                                  const UsbIdentity& identity, std::string* error);
+    // Fails when configfs or libcomposite is not there.
+    static Result<std::unique_ptr<ConfigFsGadget>> Create(const std::string& configfs,
+                                                          const std::string& name,
+                                                          const UsbIdentity& identity);
     ~ConfigFsGadget();
     ConfigFsGadget(const ConfigFsGadget&) = delete;
     ConfigFsGadget& operator=(const ConfigFsGadget&) = delete;
@@ -36,8 +38,8 @@ class ConfigFsGadget {
     // The FunctionFS instance name to mount.
     const std::string& FunctionInstance() const { return name; }
 
-    bool Bind(const std::string& udc, std::string* error);
-    bool Unbind(std::string* error);
+    Result<void> Bind(const std::string& udc);
+    Result<void> Unbind();
     bool Bound() const;
 
   private:

@@ -4,50 +4,44 @@
 
 namespace tarnwick::gadget {
 
-DataPhasePlan PlanDataPhase(const CommandBlockWrapper& cbw, const Intent& intent) {
-    const std::uint32_t hostLength = cbw.dataTransferLength;
+DataPhasePlan PlanDataPhase(Phase host, Intent wanted) {
     DataPhasePlan plan;
-    switch (cbw.HostDirection()) {
-        case Direction::None:
-            plan.phaseError = intent.direction != Direction::None;
-            break;
-        case Direction::Out:
-            plan.phaseError = intent.direction == Direction::In ||
-                              (intent.direction == Direction::Out && intent.length > hostLength);
-            plan.receive =
-                !plan.phaseError && intent.direction == Direction::Out ? intent.length : 0;
-            plan.discard = hostLength - plan.receive;
-            break;
-        case Direction::In:
-            plan.phaseError = intent.direction == Direction::Out ||
-                              (intent.direction == Direction::In && intent.length > hostLength);
-            break;
+    // The device may take less than the host offers, never more, and only in the same direction.
+    const bool agree = wanted.direction == Direction::None ||
+                       (wanted.direction == host.direction && wanted.length <= host.length);
+    plan.phaseError = !agree;
+    if (host.direction == Direction::Out) {
+        plan.receive = agree && wanted.direction == Direction::Out ? wanted.length : 0;
+        plan.discard = host.length - plan.receive;
     }
     return plan;
 }
 
-BulkReply PlanReply(const CommandBlockWrapper& cbw, const DataPhasePlan& plan, Outcome outcome,
-                    std::size_t dataIn, std::uint16_t maxPacketIn) {
-    const std::uint32_t hostLength = cbw.dataTransferLength;
-    const bool in = cbw.HostDirection() == Direction::In;
+BulkReply PlanReply(Phase host, const DataPhasePlan& plan, Outcome outcome, std::size_t dataIn,
+                    std::uint16_t maxPacketIn) {
+    const bool in = host.direction == Direction::In;
     BulkReply reply;
     if (plan.phaseError) {
         // Nothing moved; a data-in the host still waits for is ended by the halt.
         reply.haltIn = in;
-        reply.residue = hostLength;
+        reply.residue = host.length;
         reply.status = CswStatus::PhaseError;
+        return reply;
+    }
+    if (outcome == Outcome::NoAnswer || outcome == Outcome::DeviceGone) {
+        reply.answered = false;
         return reply;
     }
     reply.status = outcome == Outcome::Good ? CswStatus::Passed : CswStatus::Failed;
     if (!in) {
-        reply.residue = hostLength - plan.receive;
+        reply.residue = host.length - plan.receive;
         return reply;
     }
-    reply.send = static_cast<std::uint32_t>(std::min<std::size_t>(dataIn, hostLength));
-    reply.residue = hostLength - reply.send;
+    reply.send = static_cast<std::uint32_t>(std::min<std::size_t>(dataIn, host.length));
+    reply.residue = host.length - reply.send;
     // A short packet ends the data by itself; an empty or packet-aligned one would leave the host
     // waiting for more.
-    reply.haltIn = reply.send < hostLength && (maxPacketIn == 0 || reply.send % maxPacketIn == 0);
+    reply.haltIn = reply.send < host.length && (maxPacketIn == 0 || reply.send % maxPacketIn == 0);
     return reply;
 }
 

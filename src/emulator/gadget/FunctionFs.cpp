@@ -84,13 +84,10 @@ bool WriteAll(int fd, const std::vector<std::uint8_t>& data) {
 
 }  // namespace
 
-std::unique_ptr<FunctionFs> FunctionFs::Open(const std::string& instance,
-                                             const std::string& mountPoint, std::string* error) {
-    auto fail = [&](const std::string& what) -> std::unique_ptr<FunctionFs> {
-        if (error != nullptr) {
-            *error = what + ": " + std::strerror(errno);
-        }
-        return nullptr;
+Result<std::unique_ptr<FunctionFs>> FunctionFs::Open(const std::string& instance,
+                                                     const std::string& mountPoint) {
+    auto fail = [](const std::string& what) {
+        return Fail(Fault::Because(std::strerror(errno), errno).Within(what));
     };
     std::error_code ec;
     std::filesystem::create_directories(mountPoint, ec);
@@ -140,14 +137,24 @@ FunctionFs::~FunctionFs() {
     ::umount(mountPoint.c_str());
 }
 
-long FunctionFs::ReadOut(std::span<std::uint8_t> buffer) const {
-    const ssize_t n = ::read(out, buffer.data(), buffer.size());
-    return n < 0 ? -errno : n;
+namespace {
+
+Result<std::size_t> Moved(ssize_t n, const char* what) {
+    if (n < 0) {
+        const int error = errno;
+        return Fail(Fault::Because(std::strerror(error), error).Within(what));
+    }
+    return static_cast<std::size_t>(n);
 }
 
-long FunctionFs::WriteIn(std::span<const std::uint8_t> data) const {
-    const ssize_t n = ::write(in, data.data(), data.size());
-    return n < 0 ? -errno : n;
+}  // namespace
+
+Result<std::size_t> FunctionFs::ReadOut(std::span<std::uint8_t> buffer) const {
+    return Moved(::read(out, buffer.data(), buffer.size()), "bulk-out");
+}
+
+Result<std::size_t> FunctionFs::WriteIn(std::span<const std::uint8_t> data) const {
+    return Moved(::write(in, data.data(), data.size()), "bulk-in");
 }
 
 // FunctionFS halts an endpoint when it is used against its direction (and answers EBADMSG).

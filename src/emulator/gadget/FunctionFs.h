@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 
+#include "link/Fault.h"
+
 namespace tarnwick::gadget {
 
 // One FunctionFS instance serving a Bulk-Only mass-storage interface: mounted at construction,
@@ -17,19 +19,19 @@ namespace tarnwick::gadget {
 class FunctionFs {
   public:
     // Mounts functionfs instance `instance` (the configfs function ffs.<instance>) at
-    // `mountPoint`, which is created when missing. nullptr with *error set on failure.
-    static std::unique_ptr<FunctionFs> Open(const std::string& instance,
-                                            const std::string& mountPoint, std::string* error);
+    // `mountPoint`, which is created when missing.
+    static Result<std::unique_ptr<FunctionFs>> Open(const std::string& instance,
+                                                    const std::string& mountPoint);
     ~FunctionFs();
     FunctionFs(const FunctionFs&) = delete;
     FunctionFs& operator=(const FunctionFs&) = delete;
 
     int Ep0() const { return ep0; }
 
-    // Bytes read from bulk-out, or -errno.
-    long ReadOut(std::span<std::uint8_t> buffer) const;
-    // Bytes written to bulk-in, or -errno.
-    long WriteIn(std::span<const std::uint8_t> data) const;
+    // Bytes read from bulk-out; a failure carries the call's errno.
+    Result<std::size_t> ReadOut(std::span<std::uint8_t> buffer) const;
+    // Bytes written to bulk-in.
+    Result<std::size_t> WriteIn(std::span<const std::uint8_t> data) const;
     // Halt an endpoint; the host clears it with CLEAR_FEATURE(ENDPOINT_HALT).
     void StallIn() const;
     void StallOut() const;

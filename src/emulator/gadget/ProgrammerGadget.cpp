@@ -60,18 +60,21 @@ ProgrammerGadget::~ProgrammerGadget() {
     Stop();
 }
 
-bool ProgrammerGadget::Start(std::string* error) {
+Result<void> ProgrammerGadget::Start() {
     InstallInterruptHandler();
-    config = ConfigFsGadget::Create(settings.configfs, settings.name, settings.usb, error);
-    if (!config) {
-        return false;
+    Result<std::unique_ptr<ConfigFsGadget>> created =
+        ConfigFsGadget::Create(settings.configfs, settings.name, settings.usb);
+    if (!created) {
+        return Fail(std::move(created.error()));
     }
-    ffs = FunctionFs::Open(config->FunctionInstance(), settings.mountRoot + "/" + settings.name,
-                           error);
-    if (!ffs) {
+    config = std::move(*created);
+    Result<std::unique_ptr<FunctionFs>> opened =
+        FunctionFs::Open(config->FunctionInstance(), settings.mountRoot + "/" + settings.name);
+    if (!opened) {
         config.reset();
-        return false;
+        return Fail(std::move(opened.error()));
     }
+    ffs = std::move(*opened);
     goneFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     controlRunning = true;
     bulkRunning = true;
@@ -87,34 +90,32 @@ bool ProgrammerGadget::Start(std::string* error) {
         controlRunning = false;
     });
     controlHandle = control.native_handle();
-    return true;
+    return {};
 }
 
-bool ProgrammerGadget::Plug(std::string* error) {
+Result<void> ProgrammerGadget::Plug() {
     if (config->Bound()) {
-        return true;
+        return {};
     }
-    if (!config->Bind(settings.udc, error)) {
-        return false;
+    if (Result<void> bound = config->Bind(settings.udc); !bound) {
+        return bound;
     }
-    std::lock_guard lock(logMutex);
-    log << "tarnwick-gadget: plugged into " << settings.udc << std::endl;
-    return true;
+    Say("plugged into " + settings.udc);
+    return {};
 }
 
-bool ProgrammerGadget::Unplug(std::string* error) {
+Result<void> ProgrammerGadget::Unplug() {
     // Already out when the programmer fell off the bus by itself.
     if (!config->Bound()) {
-        return true;
+        return {};
     }
-    if (!config->Unbind(error)) {
-        return false;
+    if (Result<void> unbound = config->Unbind(); !unbound) {
+        return unbound;
     }
     // A programmer that fell off the bus comes back whole when it is plugged in again.
     programmer.SetPresent(true);
-    std::lock_guard lock(logMutex);
-    log << "tarnwick-gadget: unplugged" << std::endl;
-    return true;
+    Say("unplugged");
+    return {};
 }
 
 bool ProgrammerGadget::Plugged() const {
@@ -126,8 +127,8 @@ void ProgrammerGadget::Stop() {
         return;
     }
     if (config->Bound()) {
-        std::string ignored;
-        config->Unbind(&ignored);
+        // Going away regardless: a controller that keeps it is cleaned up with the gadget.
+        [[maybe_unused]] const Result<void> unbound = config->Unbind();
     }
     {
         std::lock_guard lock(mutex);
@@ -286,9 +287,9 @@ void ProgrammerGadget::BulkLoop() {
             bulkGeneration = seen = generation;
             changed.notify_all();
         }
-        const long n = ffs->ReadOut(wrapper);
-        if (n < 0) {
-            if (n != -EINTR) {
+        const Result<std::size_t> n = ffs->ReadOut(wrapper);
+        if (!n) {
+            if (n.error().sysErrno != EINTR) {
                 // The host went away or reset the port: wait for the state to change rather
                 // than spin on a disabled endpoint.
                 std::unique_lock lock(mutex);
@@ -296,111 +297,122 @@ void ProgrammerGadget::BulkLoop() {
             }
             continue;
         }
-        ServeCommand(std::span<const std::uint8_t>(wrapper.data(), static_cast<std::size_t>(n)));
+        ServeCommand(std::span<const std::uint8_t>(wrapper).first(*n));
     }
 }
 
-void ProgrammerGadget::ServeCommand(std::span<const std::uint8_t> bytes) {
-    std::uint64_t seen = 0;
-    {
-        std::lock_guard lock(mutex);
-        seen = generation;
-    }
-    // A command of a connection that has ended since must not reach into the next one.
-    auto stale = [&] {
-        std::lock_guard lock(mutex);
-        return generation != seen || stopping;
-    };
-    std::string why;
-    const std::optional<CommandBlockWrapper> parsed = ParseCbw(bytes, &why);
+std::uint64_t ProgrammerGadget::CurrentGeneration() const {
+    std::lock_guard lock(mutex);
+    return generation;
+}
+
+bool ProgrammerGadget::Stale(std::uint64_t seen) const {
+    std::lock_guard lock(mutex);
+    return generation != seen || stopping;
+}
+
+void ProgrammerGadget::ServeCommand(std::span<const std::uint8_t> wrapper) {
+    const std::uint64_t seen = CurrentGeneration();
+    const Result<CommandBlockWrapper> parsed = ParseCbw(wrapper);
     if (!parsed) {
-        // Reset recovery is the host's way out of this.
-        Violation("invalid CBW (" + why +
-                  "): " + Hex(bytes.first(std::min<std::size_t>(bytes.size(), 31))));
-        ffs->StallIn();
-        ffs->StallOut();
+        RefuseWrapper(wrapper, parsed.error());
         return;
     }
     const CommandBlockWrapper& cbw = *parsed;
-    if (ScsiTarget::IsVendorCommand(cbw.cb[0])) {
-        if (std::string problem = CheckVendorCommand(cbw); !problem.empty()) {
-            Violation(problem + "; command block " + Hex(cbw.cb));
-        }
-    }
-
-    const DataPhasePlan plan = PlanDataPhase(cbw, target.IntentFor(cbw));
-    auto readFully = [&](std::vector<std::uint8_t>& into) {
-        std::size_t done = 0;
-        while (done < into.size()) {
-            if (stale()) {
-                return false;
-            }
-            const long n = ffs->ReadOut(std::span(into).subspan(done));
-            if (n <= 0) {
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
-    };
+    CheckAgainstTables(cbw);
+    const Phase host = Announced(cbw);
+    const DataPhasePlan plan = PlanDataPhase(host, target.IntentFor(cbw));
     std::vector<std::uint8_t> data(plan.receive);
-    if (!readFully(data)) {
+    if (!ReceiveData(data, seen) || !DiscardData(plan.discard, seen)) {
         return;  // the host gave up on this command
     }
-    // What is not wanted is read in pieces: the host's length alone never decides how much
-    // memory this takes.
-    std::vector<std::uint8_t> scrap(std::min<std::uint32_t>(plan.discard, 0x10000));
-    for (std::uint32_t left = plan.discard; left > 0;) {
+    const CommandResult result = plan.phaseError ? CommandResult{} : target.Execute(cbw, data);
+    const std::uint16_t maxPacket =
+        host.direction == Direction::In ? ffs->MaxPacketIn() : std::uint16_t{0};
+    const BulkReply reply = PlanReply(host, plan, result.outcome, result.dataIn.size(), maxPacket);
+    if (!reply.answered) {
+        LeaveUnanswered(cbw, result.outcome, seen);
+        return;
+    }
+    SendReply(cbw, reply, result.dataIn, seen);
+}
+
+void ProgrammerGadget::RefuseWrapper(std::span<const std::uint8_t> wrapper, const Fault& why) {
+    // Reset recovery is the host's way out of this.
+    Violation("invalid CBW (" + why.Describe() +
+              "): " + Hex(wrapper.first(std::min<std::size_t>(wrapper.size(), kCbwSize))));
+    ffs->StallIn();
+    ffs->StallOut();
+}
+
+void ProgrammerGadget::CheckAgainstTables(const CommandBlockWrapper& cbw) {
+    if (!ScsiTarget::IsVendorCommand(cbw.cb[0])) {
+        return;
+    }
+    if (const Result<void> checked = CheckVendorCommand(cbw); !checked) {
+        Violation(checked.error().Describe() + "; command block " + Hex(cbw.cb));
+    }
+}
+
+bool ProgrammerGadget::ReceiveData(std::span<std::uint8_t> into, std::uint64_t seen) {
+    std::size_t done = 0;
+    while (done < into.size()) {
+        if (Stale(seen)) {
+            return false;
+        }
+        const Result<std::size_t> n = ffs->ReadOut(into.subspan(done));
+        if (!n || *n == 0) {
+            return false;
+        }
+        done += *n;
+    }
+    return true;
+}
+
+bool ProgrammerGadget::DiscardData(std::uint32_t length, std::uint64_t seen) {
+    // Read in pieces: the host's length alone never decides how much memory this takes.
+    std::vector<std::uint8_t> scrap(std::min<std::uint32_t>(length, 0x10000));
+    for (std::uint32_t left = length; left > 0;) {
         scrap.resize(std::min<std::size_t>(left, scrap.size()));
-        if (!readFully(scrap)) {
-            return;
+        if (!ReceiveData(scrap, seen)) {
+            return false;
         }
         left -= static_cast<std::uint32_t>(scrap.size());
     }
-    CommandResult result;
-    if (!plan.phaseError) {
-        result = target.Execute(cbw, data);
-    }
+    return true;
+}
 
-    if (result.outcome == Outcome::NoAnswer) {
-        {
-            std::lock_guard lock(logMutex);
-            log << "tarnwick-gadget: leaving command " << Hex(std::span(cbw.cb).first(2))
-                << " unanswered" << std::endl;
-        }
-        WaitForNewGeneration(seen);  // until the host resets or the gadget is unplugged
-        return;
-    }
-    if (result.outcome == Outcome::DeviceGone) {
-        {
-            std::lock_guard lock(logMutex);
-            log << "tarnwick-gadget: the programmer fell off the bus" << std::endl;
-        }
+void ProgrammerGadget::LeaveUnanswered(const CommandBlockWrapper& cbw, Outcome outcome,
+                                       std::uint64_t seen) {
+    if (outcome == Outcome::DeviceGone) {
+        Say("the programmer fell off the bus");
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t n = ::write(goneFd, &one, sizeof one);
-        WaitForNewGeneration(seen);
-        return;
+    } else {
+        Say("leaving command " + Hex(std::span(cbw.cb).first(2)) + " unanswered");
     }
-    const std::uint16_t maxPacket =
-        cbw.HostDirection() == Direction::In ? ffs->MaxPacketIn() : std::uint16_t{0};
-    const BulkReply reply = PlanReply(cbw, plan, result.outcome, result.dataIn.size(), maxPacket);
-    if (stale()) {
+    WaitForNewGeneration(seen);  // until the host resets or the gadget is unplugged
+}
+
+void ProgrammerGadget::SendReply(const CommandBlockWrapper& cbw, const BulkReply& reply,
+                                 std::span<const std::uint8_t> dataIn, std::uint64_t seen) {
+    if (Stale(seen)) {
         return;
     }
     if (reply.send > 0) {
-        const long n = ffs->WriteIn(std::span<const std::uint8_t>(result.dataIn).first(reply.send));
-        if (n != static_cast<long>(reply.send)) {
+        const Result<std::size_t> n = ffs->WriteIn(dataIn.first(reply.send));
+        if (!n || *n != reply.send) {
             return;  // the host gave up on this command
         }
     }
     if (reply.haltIn) {
         ffs->StallIn();
     }
-    if (stale()) {
+    if (Stale(seen)) {
         return;
     }
-    const auto csw = EncodeCsw(cbw.tag, reply.residue, reply.status);
-    ffs->WriteIn(csw);
+    [[maybe_unused]] const Result<std::size_t> sent =
+        ffs->WriteIn(EncodeCsw(cbw.tag, reply.residue, reply.status));
 }
 
 }  // namespace tarnwick::gadget

@@ -15,8 +15,10 @@
 
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/gadget/ConfigFsGadget.h"
+#include "emulator/gadget/DataPhase.h"
 #include "emulator/gadget/FunctionFs.h"
 #include "emulator/gadget/ScsiTarget.h"
+#include "link/Fault.h"
 
 namespace tarnwick::gadget {
 
@@ -43,12 +45,12 @@ class ProgrammerGadget {
     ProgrammerGadget(const ProgrammerGadget&) = delete;
     ProgrammerGadget& operator=(const ProgrammerGadget&) = delete;
 
-    // Sets the gadget up, unplugged. False with *error when the kernel lacks a piece.
-    bool Start(std::string* error);
+    // Sets the gadget up, unplugged. Fails when the kernel lacks a piece.
+    Result<void> Start();
     // Binds to or unbinds from the controller: the host sees a plug or an unplug. Either is a
     // no-op when the gadget is in that state already.
-    bool Plug(std::string* error);
-    bool Unplug(std::string* error);
+    Result<void> Plug();
+    Result<void> Unplug();
     bool Plugged() const;
     // Unplugs and takes everything down. Safe to call twice.
     void Stop();
@@ -68,7 +70,20 @@ class ProgrammerGadget {
     void BulkLoop();
     void HandleSetup(const std::uint8_t* setup);
     void ResetBulkSide();
+    // One command of the Bulk-Only Transport, from its CBW to its CSW.
     void ServeCommand(std::span<const std::uint8_t> wrapper);
+    void RefuseWrapper(std::span<const std::uint8_t> wrapper, const Fault& why);
+    void CheckAgainstTables(const CommandBlockWrapper& cbw);
+    // Take the host's data-out, the command's then the rest; false when the host gave up.
+    bool ReceiveData(std::span<std::uint8_t> into, std::uint64_t seen);
+    bool DiscardData(std::uint32_t length, std::uint64_t seen);
+    void LeaveUnanswered(const CommandBlockWrapper& cbw, Outcome outcome, std::uint64_t seen);
+    void SendReply(const CommandBlockWrapper& cbw, const BulkReply& reply,
+                   std::span<const std::uint8_t> dataIn, std::uint64_t seen);
+    std::uint64_t CurrentGeneration() const;
+    // Whether the connection a command came in on has ended since (`seen`): what is left of it
+    // must not reach into the next one.
+    bool Stale(std::uint64_t seen) const;
     bool WaitForNewGeneration(std::uint64_t seen);
     void Violation(const std::string& what);
     void InterruptUntil(const std::function<bool()>& done, pthread_t thread);

@@ -1,5 +1,7 @@
 #include "emulator/gadget/VendorCheck.h"
 
+#include <string>
+
 #include "link/CommandBlock.h"
 
 namespace tarnwick::gadget {
@@ -20,13 +22,13 @@ const char* Name(Direction d) {
 
 }  // namespace
 
-std::string CheckVendorCommand(const CommandBlockWrapper& cbw) {
+Result<void> CheckVendorCommand(const CommandBlockWrapper& cbw) {
     if (cbw.cbLength != 16) {
-        return "vendor command in a command block of " + std::to_string(cbw.cbLength) +
-               " bytes, not 16";
+        return Fail("vendor command in a command block of " + std::to_string(cbw.cbLength) +
+                    " bytes, not 16");
     }
     if (std::string problem = CheckCommandBlock(cbw.cb); !problem.empty()) {
-        return problem;
+        return Fail(std::move(problem));
     }
     const DecodedCommand cmd = DecodeCommand(cbw.cb);
     const char* what = "status query";
@@ -43,9 +45,10 @@ std::string CheckVendorCommand(const CommandBlockWrapper& cbw) {
     }
     const Direction host = cbw.HostDirection();
     if (host != wanted || cbw.dataTransferLength != length) {
-        return std::string(what) + " with a data phase of " +
-               std::to_string(cbw.dataTransferLength) + " bytes " + Name(host) +
-               ", the command block asks for " + std::to_string(length) + " bytes " + Name(wanted);
+        return Fail(std::string(what) + " with a data phase of " +
+                    std::to_string(cbw.dataTransferLength) + " bytes " + Name(host) +
+                    ", the command block asks for " + std::to_string(length) + " bytes " +
+                    Name(wanted));
     }
     return {};
 }

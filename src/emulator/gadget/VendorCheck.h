@@ -1,8 +1,7 @@
 #pragma once
 
-#include <string>
-
 #include "emulator/gadget/BulkOnly.h"
+#include "link/Fault.h"
 
 namespace tarnwick::gadget {
 
@@ -10,7 +9,7 @@ namespace tarnwick::gadget {
 // tables: a 16-byte command block, well formed for its operation (reserved bytes zero, the
 // erase's length bytes zero), and a data phase whose direction and length agree with it (page
 // read: in, the length bytes; page write: out, the length bytes; block erase: in, 16 bytes;
-// status query: in, the length bytes). Empty when all is well; otherwise what is wrong.
-std::string CheckVendorCommand(const CommandBlockWrapper& cbw);
+// status query: in, the length bytes). Fails saying what is wrong.
+Result<void> CheckVendorCommand(const CommandBlockWrapper& cbw);
 
 }  // namespace tarnwick::gadget

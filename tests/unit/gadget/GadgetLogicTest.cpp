@@ -3,95 +3,103 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <string>
 #include <vector>
 
-#include "emulator/gadget/BulkOnly.h"
 #include "emulator/gadget/DataPhase.h"
-#include "emulator/gadget/ScsiTarget.h"
 #include "emulator/gadget/VendorCheck.h"
 #include "link/CommandBlock.h"
 
 namespace tarnwick::gadget {
 namespace {
 
-CommandBlockWrapper Wrap(const std::vector<std::uint8_t>& cb, Direction direction,
-                         std::uint32_t length) {
-    CommandBlockWrapper cbw;
-    cbw.tag = 0x11223344;
-    cbw.dataTransferLength = length;
-    cbw.directionIn = direction == Direction::In;
-    cbw.cbLength = static_cast<std::uint8_t>(cb.size());
-    std::copy(cb.begin(), cb.end(), cbw.cb.begin());
-    return cbw;
-}
+constexpr auto None = Direction::None;
+constexpr auto In = Direction::In;
+constexpr auto Out = Direction::Out;
 
-CommandBlockWrapper WrapVendor(const CommandBlock& cdb, Direction direction, std::uint32_t length) {
-    return Wrap(std::vector<std::uint8_t>(cdb.begin(), cdb.end()), direction, length);
-}
-
-// Each row: what the host announced, what the command wanted, how it ended, and what must go
-// back on the wire.
-struct DataPhaseRow {
-    const char* behaviour;
-    Direction host;
-    std::uint32_t hostLength;
-    Intent wanted;
-    Outcome outcome;
-    std::size_t replyBytes;
-    DataPhasePlan plan;
-    BulkReply reply;
-};
-
-TEST(DataPhase, EachCommandGetsTheDataPhaseAndStatusTheHostCanFollow) {
-    constexpr auto In = Direction::In;
-    constexpr auto Out = Direction::Out;
+TEST(DataPhase, EachPairOfHostAndDeviceExpectationsEndsAsTheHostCanFollow) {
+    struct Row {
+        const char* behaviour;
+        Phase host;
+        Intent device;
+        Outcome outcome;
+        std::size_t replyBytes;
+        DataPhasePlan plan;
+        BulkReply reply;
+    };
     constexpr auto Good = Outcome::Good;
-    constexpr auto Check = Outcome::CheckCondition;
     constexpr auto Passed = CswStatus::Passed;
-    constexpr auto Failed = CswStatus::Failed;
+    constexpr auto Phase = CswStatus::PhaseError;
     // clang-format off
-    const DataPhaseRow rows[] = {
-        //     host       wanted       outcome reply  phase receive discard  send halt residue status
-        {"a status reply cut to two bytes is a short data-in, GOOD, with the rest as residue",
-               In,   16,  {In,   16},  Good,   2,     {},                    {2,   false, 14, Passed}},
-        {"a failed data-in command sends nothing and halts bulk-in",
-               In,   16,  {In,   16},  Check,  0,     {},                    {0,   true,  16, Failed}},
-        {"a reply a whole packet short halts bulk-in after it",
-               In,   1024, {In, 1024}, Good,   512,   {},                    {512, true, 512, Passed}},
-        {"a page write the programmer refuses takes its data and fails",
-               Out,  512, {Out, 512},  Check,  0,     {false, 512, 0},       {0,   false, 0,  Failed}},
+    const Row rows[] = {
+        {"Hn=Dn passes", {None, 0}, {None, 0}, Good, 0, {}, {true, 0, false, 0, Passed}},
+        {"Hn<Di is a phase error", {None, 0}, {In, 16}, Good, 0, {true, 0, 0}, {true, 0, false, 0, Phase}},
+        {"Hn<Do is a phase error", {None, 0}, {Out, 16}, Good, 0, {true, 0, 0}, {true, 0, false, 0, Phase}},
+        {"Hi>Dn halts the empty data-in", {In, 16}, {None, 0}, Good, 0, {}, {true, 0, true, 16, Passed}},
+        {"Hi>Di ends with a short packet and residue", {In, 1024}, {In, 16}, Good, 16, {}, {true, 16, false, 1008, Passed}},
+        {"Hi>Di a whole packet short halts after it", {In, 1024}, {In, 1024}, Good, 512, {}, {true, 512, true, 512, Passed}},
+        {"Hi=Di passes", {In, 16}, {In, 16}, Good, 16, {}, {true, 16, false, 0, Passed}},
+        {"a status reply cut to two bytes is a short data-in, GOOD", {In, 16}, {In, 16}, Good, 2, {}, {true, 2, false, 14, Passed}},
+        {"Hi<Di is a phase error that halts bulk-in", {In, 8}, {In, 16}, Good, 0, {true, 0, 0}, {true, 0, true, 8, Phase}},
+        {"Hi<>Do is a phase error that halts bulk-in", {In, 16}, {Out, 16}, Good, 0, {true, 0, 0}, {true, 0, true, 16, Phase}},
+        {"Ho>Dn takes the data and drops it", {Out, 512}, {None, 0}, Good, 0, {false, 0, 512}, {true, 0, false, 512, Passed}},
+        {"Ho<>Di takes the data, a phase error", {Out, 512}, {In, 16}, Good, 0, {true, 0, 512}, {true, 0, false, 512, Phase}},
+        {"Ho>Do hands over what the device wants", {Out, 1024}, {Out, 512}, Good, 0, {false, 512, 512}, {true, 0, false, 512, Passed}},
+        {"Ho=Do passes", {Out, 512}, {Out, 512}, Good, 0, {false, 512, 0}, {true, 0, false, 0, Passed}},
+        {"Ho<Do is a phase error", {Out, 256}, {Out, 512}, Good, 0, {true, 0, 256}, {true, 0, false, 256, Phase}},
+        {"a failed data-in sends nothing and halts", {In, 16}, {In, 16}, Outcome::CheckCondition, 0, {}, {true, 0, true, 16, CswStatus::Failed}},
+        {"a refused page write fails with its data taken", {Out, 512}, {Out, 512}, Outcome::CheckCondition, 0, {false, 512, 0}, {true, 0, false, 0, CswStatus::Failed}},
+        {"a programmer that never answers leaves the host without CSW", {In, 16}, {In, 16}, Outcome::NoAnswer, 0, {}, {false, 0, false, 0, Passed}},
+        {"a programmer gone from the bus leaves it too", {Out, 512}, {Out, 512}, Outcome::DeviceGone, 0, {false, 512, 0}, {false, 0, false, 0, Passed}},
     };
     // clang-format on
-    for (const DataPhaseRow& row : rows) {
+    for (const Row& row : rows) {
         SCOPED_TRACE(row.behaviour);
-        CommandBlockWrapper cbw;
-        cbw.dataTransferLength = row.hostLength;
-        cbw.directionIn = row.host == Direction::In;
-        const DataPhasePlan plan = PlanDataPhase(cbw, row.wanted);
+        const DataPhasePlan plan = PlanDataPhase(row.host, row.device);
         EXPECT_EQ(plan.phaseError, row.plan.phaseError);
         EXPECT_EQ(plan.receive, row.plan.receive);
         EXPECT_EQ(plan.discard, row.plan.discard);
-        const BulkReply reply = PlanReply(cbw, plan, row.outcome, row.replyBytes, 512);
+        const BulkReply reply = PlanReply(row.host, plan, row.outcome, row.replyBytes, 512);
+        EXPECT_EQ(reply.answered, row.reply.answered);
         EXPECT_EQ(reply.send, row.reply.send);
         EXPECT_EQ(reply.haltIn, row.reply.haltIn);
         EXPECT_EQ(reply.residue, row.reply.residue);
         EXPECT_EQ(reply.status, row.reply.status);
     }
+    // Without the packet size every short data-in is halted: the host must not wait for more.
+    EXPECT_TRUE(PlanReply({In, 1024}, {}, Outcome::Good, 16, 0).haltIn);
+}
+
+CommandBlockWrapper Wrap(const CommandBlock& cdb, Direction direction, std::uint32_t length) {
+    CommandBlockWrapper cbw;
+    cbw.dataTransferLength = length;
+    cbw.directionIn = direction == In;
+    cbw.cbLength = 16;
+    std::copy(cdb.begin(), cdb.end(), cbw.cb.begin());
+    return cbw;
 }
 
 // What the e2e guest flags in the host's commands: a data phase against the tables, a block the
-// kernel cut to 10 bytes, a reserved byte set.
+// kernel cut to 10 bytes, a reserved byte set; and what it lets through.
 TEST(VendorCheck, FlagsCommandsThatBreakTheTables) {
-    EXPECT_NE(CheckVendorCommand(WrapVendor(MakePageWrite(0, 512, 0), Direction::In, 512)), "");
-    EXPECT_NE(CheckVendorCommand(WrapVendor(MakePageRead(0, 512), Direction::In, 1024)), "");
-    EXPECT_NE(CheckVendorCommand(WrapVendor(MakeBlockErase(0), Direction::None, 0)), "");
-    CommandBlock cdb = MakeStatusQuery(1, 0, 16);
-    auto shortBlock = WrapVendor(cdb, Direction::In, 16);
-    shortBlock.cbLength = 10;
-    EXPECT_NE(CheckVendorCommand(shortBlock), "");
-    cdb[12] = 1;
-    EXPECT_NE(CheckVendorCommand(WrapVendor(cdb, Direction::In, 16)), "");
+    CommandBlock reserved = MakeStatusQuery(1, 0, 16);
+    reserved[12] = 1;
+    CommandBlockWrapper cut = Wrap(MakeStatusQuery(1, 0, 16), In, 16);
+    cut.cbLength = 10;
+    const struct {
+        CommandBlockWrapper cbw;
+        bool fine;
+    } rows[] = {
+        {Wrap(MakePageWrite(0, 512, 0), Out, 512), true},
+        {Wrap(MakeBlockErase(0), In, 16), true},
+        {Wrap(MakePageWrite(0, 512, 0), In, 512), false},
+        {Wrap(MakePageRead(0, 512), In, 1024), false},
+        {Wrap(MakeBlockErase(0), None, 0), false},
+        {cut, false},
+        {Wrap(reserved, In, 16), false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(CheckVendorCommand(row.cbw).has_value(), row.fine) << int{row.cbw.cb[0]};
+    }
 }
 
 // A programmer that fails each exchange in one way, with two bytes of reply when cut short.
@@ -110,57 +118,47 @@ class FailingProgrammer : public PassThrough {
     TransferFault failure;
 };
 
-TransferFault Failure(int sysErrno, int scsiStatus, std::uint32_t residual,
-                      std::uint8_t senseKey = 0) {
+TransferFault Failure(int sysErrno, int scsiStatus, std::uint32_t residual, bool sense = false) {
     TransferFault fault;
     fault.sysErrno = sysErrno;
     fault.scsiStatus = scsiStatus;
     fault.residual = residual;
-    if (senseKey != 0) {
+    if (sense) {
         fault.senseLength = 18;
         fault.sense[0] = 0x70;
-        fault.sense[2] = senseKey;
+        fault.sense[2] = kSenseIllegalRequest;
         fault.sense[12] = kAscInvalidOpcode;
     }
     return fault;
 }
 
 TEST(ScsiTargetVendor, EachWayTheProgrammerFailsBecomesWhatTheHostMustSee) {
-    struct Row {
+    using Bytes = std::vector<std::uint8_t>;
+    constexpr Sense kHardware{kSenseHardwareError, kAscInternalTargetFailure, 0};
+    constexpr auto Check = Outcome::CheckCondition;
+    // clang-format off
+    const struct {
         const char* behaviour;
         TransferFault failure;
         Outcome outcome;
-        std::size_t replyBytes;
+        Bytes reply;
         Sense sense;
-    };
-    constexpr auto Good = Outcome::Good;
-    constexpr auto Check = Outcome::CheckCondition;
-    constexpr Sense kHardware{kSenseHardwareError, kAscInternalTargetFailure, 0};
-    // clang-format off
-    const Row rows[] = {
-        {"a status reply cut short goes back as the two bytes that moved, GOOD",
-         Failure(0, 0, 14), Good, 2, {}},
-        {"a refused request is CHECK CONDITION with the programmer's sense",
-         Failure(0, 2, 0, kSenseIllegalRequest), Check, 0, {kSenseIllegalRequest, kAscInvalidOpcode, 0}},
-        {"a failure without sense is CHECK CONDITION with HARDWARE ERROR",
-         Failure(0, 0, 0), Check, 0, kHardware},
-        {"a cut-short reply with a CHECK CONDITION stays a failure", Failure(0, 2, 14), Check, 0, kHardware},
-        {"a programmer that never answers leaves the command unanswered",
-         Failure(ETIMEDOUT, 0, 16), Outcome::NoAnswer, 0, {}},
-        {"a programmer that fell off the bus makes the gadget go", Failure(ENODEV, 0, 0), Outcome::DeviceGone, 0, {}},
+    } rows[] = {
+        {"a status reply cut short goes back as the two bytes that moved, GOOD", Failure(0, 0, 14), Outcome::Good, {0xFC, 0x07}, {}},
+        {"a refused request is CHECK CONDITION with the programmer's sense", Failure(0, 2, 0, true), Check, {}, {kSenseIllegalRequest, kAscInvalidOpcode, 0}},
+        {"a failure without sense is HARDWARE ERROR", Failure(0, 0, 0), Check, {}, kHardware},
+        {"a cut-short reply with a CHECK CONDITION stays a failure", Failure(0, 2, 14), Check, {}, kHardware},
+        {"a programmer that never answers", Failure(ETIMEDOUT, 0, 16), Outcome::NoAnswer, {}, {}},
+        {"a programmer gone from the bus", Failure(ENODEV, 0, 0), Outcome::DeviceGone, {}, {}},
     };
     // clang-format on
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.behaviour);
         FailingProgrammer programmer(row.failure);
         ScsiTarget target(programmer, ScsiTarget::Identity{}, 16);
-        const auto result =
-            target.Execute(WrapVendor(MakeStatusQuery(7, 0, 16), Direction::In, 16), {});
+        const auto result = target.Execute(Wrap(MakeStatusQuery(7, 0, 16), In, 16), {});
         EXPECT_EQ(result.outcome, row.outcome);
-        ASSERT_EQ(result.dataIn.size(), row.replyBytes);
-        if (row.replyBytes == 2) {
-            EXPECT_EQ(result.dataIn, (std::vector<std::uint8_t>{0xFC, 0x07}));
-        }
+        EXPECT_EQ(result.dataIn, row.reply);
         EXPECT_EQ(target.PendingSense().key, row.sense.key);
         EXPECT_EQ(target.PendingSense().asc, row.sense.asc);
     }
