@@ -71,17 +71,23 @@ int main(int argc, char** argv) {
     Scrambler scrambler;
     ScriptedPrompts prompts(QString::fromLocal8Bit(argv[1]));
     std::ostringstream diagnostics;
-    SysfsDriveProvider drives;
+    auto drives = SysfsDriveProvider::Create();
+    if (!drives) {
+        std::fprintf(stderr, "%s\n", drives.error().Describe().c_str());
+        return 2;
+    }
     ProgrammerDialog dialog(DialogServices{
         .link = link,
-        .drives = drives,
+        .drives = **drives,
         .firmwarePath = firmwarePath,
         .fileInfo = fileInfo,
         .prompts = prompts,
         .messages = MessageRegistry::Process(),
         .images = images,
         .scrambler = scrambler,
-        .openDeviceChanges = [] { return std::make_unique<UdevMonitor>(); },
+        .openDeviceChanges = []() -> std::unique_ptr<DeviceChangeSource> {
+            return UdevMonitor::Create().value_or(nullptr);
+        },
         .diagnostics = diagnostics,
     });
     dialog.OnInitDialog();

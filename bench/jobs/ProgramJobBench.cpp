@@ -29,14 +29,14 @@ struct NullDisplay : DisplaySink, MessageBoxSink {
 
 // Answers every command at once with a well-formed reply: what is left is the host's own work.
 struct InstantProgrammer : PassThrough {
-    bool Exchange(const PassThroughRequest& r, TransferFault*) override {
+    Result<void> Exchange(const PassThroughRequest& r) override {
         if (r.direction == DataDirection::In && r.transferLength >= 3) {
             auto* reply = static_cast<std::uint8_t*>(r.buffer);
             reply[0] = r.cdb[0];
             reply[1] = r.cdb[1];
             reply[2] = 0;
         }
-        return true;
+        return {};
     }
 };
 

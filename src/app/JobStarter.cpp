@@ -23,9 +23,10 @@ bool JobStarter::Start() {
     return Launch(kProgrammingJob, [this](std::stop_token stop) {
         ProgramJob job(link, firmwarePath, display, notices, diagnostics);
         ProgramResult result = job.ProgramThreadProc(stop);
-        if (result.ending != ProgramEnding::Success && !result.detail.empty()) {
+        if (result.ending != ProgramEnding::Success && result.fault) {
             // The list tells the person how it ended; this line tells what exactly failed.
-            std::cerr << "tarnwick: " << ToString(result.ending) << ": " << result.detail << '\n';
+            std::cerr << "tarnwick: " << ToString(result.ending) << ": " << result.fault->Describe()
+                      << '\n';
         }
         std::lock_guard lock(resultMutex);
         lastResult = std::move(result);

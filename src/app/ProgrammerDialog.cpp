@@ -238,7 +238,8 @@ void ProgrammerDialog::OnReadFile() {
     if (opened.ending != ReadBackEnding::Success) {
         // A file that cannot be made is told; no programmer, or one that did not answer, is
         // not (and no file was made for it).
-        std::cerr << "tarnwick: flash read-back: " << opened.detail << '\n';
+        std::cerr << "tarnwick: flash read-back: "
+                  << (opened.fault ? opened.fault->Describe() : std::string()) << '\n';
         if (const char* message = ReadBackMessage(opened.ending)) {
             services.prompts.ShowMessage(QString::fromUtf8(message));
         }
@@ -255,7 +256,8 @@ void ProgrammerDialog::OnReadFile() {
             }
             // A stop comes only with the application's exit and has no message; either way
             // the partial file is gone.
-            std::cerr << "tarnwick: flash read-back: " << result.detail << '\n';
+            std::cerr << "tarnwick: flash read-back: "
+                      << (result.fault ? result.fault->Describe() : std::string()) << '\n';
             if (const char* message = ReadBackMessage(result.ending)) {
                 notices.ShowMessage(message);
             }

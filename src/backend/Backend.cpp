@@ -1,7 +1,5 @@
 #include "backend/Backend.h"
 
-#include <exception>
-
 #include "platform/linux/SysfsDriveProvider.h"
 #include "platform/linux/UdevMonitor.h"
 
@@ -14,7 +12,7 @@ class NoDrives final : public DriveProvider {
     OpenedDrive Open(std::int8_t drive) override {
         OpenedDrive opened;
         opened.missing = true;
-        opened.error = DriveName(drive) + ": drives cannot be listed";
+        opened.fault = Fault::Because(DriveName(drive) + ": drives cannot be listed");
         return opened;
     }
     std::string DriveName(std::int8_t drive) const override {
@@ -30,12 +28,11 @@ Backend::Backend(std::unique_ptr<DriveProvider> drives_,
 
 Result<std::unique_ptr<Backend>> Backend::Open(const BackendChoice& choice) {
     if (!choice.emulate) {
-        try {
-            return std::unique_ptr<Backend>(
-                new Backend(std::make_unique<SysfsDriveProvider>(), nullptr, {}));
-        } catch (const std::exception& e) {
-            return Fail(Fault::Because(e.what()).Within("cannot list the machine's drives"));
+        auto machine = SysfsDriveProvider::Create();
+        if (!machine) {
+            return Fail(std::move(machine.error()).Within("cannot list the machine's drives"));
         }
+        return std::unique_ptr<Backend>(new Backend(std::move(*machine), nullptr, {}));
     }
     Result<std::shared_ptr<EmulatedProgrammer>> programmer =
         BuildEmulatedProgrammer(choice.emulator);
@@ -55,11 +52,11 @@ std::unique_ptr<Backend> Backend::WithoutDrives() {
 }
 
 Result<std::unique_ptr<DeviceChangeSource>> Backend::OpenDeviceChanges() {
-    try {
-        return std::make_unique<UdevMonitor>();
-    } catch (const std::exception& e) {
-        return Fail(e.what());
+    auto monitor = UdevMonitor::Create();
+    if (!monitor) {
+        return Fail(std::move(monitor.error()));
     }
+    return std::unique_ptr<DeviceChangeSource>(std::move(*monitor));
 }
 
 Result<void> Backend::Close() const {

@@ -3,21 +3,23 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "jobs/FileKind.h"
 
 namespace tarnwick::cli {
 
-FileCheck CheckRegularFile(const std::string& path) {
+Result<bool> CheckRegularFile(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
-            return {false, {}};
+            return false;
         }
-        return {false, path + ": " + std::strerror(errno)};
+        return SystemFault(path, errno);
     }
-    return {true, NotRegularFileProblem(path, st.st_mode)};
+    if (auto regular = RequireRegularFile(path, st.st_mode); !regular) {
+        return Fail(std::move(regular.error()));
+    }
+    return true;
 }
 
 }  // namespace tarnwick::cli

@@ -118,12 +118,12 @@ void PrintScanJson(std::ostream& out, const ScanReport& report, int currentDrive
 
 int RunList(const ListOptions& o) {
     ConsoleDisplay console(std::cout, false);
-    std::string error;
-    auto session = Session::Open(o.emulator, false, console, error);
-    if (!session) {
-        std::cerr << "tarnwick-cli: " << error << '\n';
+    auto opened = Session::Open(o.emulator, false, console);
+    if (!opened) {
+        std::cerr << "tarnwick-cli: " << opened.error().Describe() << '\n';
         return kExitUsage;
     }
+    const std::unique_ptr<Session> session = std::move(*opened);
     ScanReport report;
     session->Discovery().FindProgrammer(&report);
     const bool found = session->Link().Device() != nullptr;

@@ -19,18 +19,18 @@ namespace {
 // Opens the session and finds the programmer; a non-zero code when that failed.
 int Prepare(const TargetOptions& target, ConsoleDisplay& console,
             std::unique_ptr<Session>& session) {
-    std::string error;
-    session = Session::Open(target.emulator, target.wait, console, error);
-    if (!session) {
-        std::cerr << "tarnwick-cli: " << error << '\n';
+    auto opened = Session::Open(target.emulator, target.wait, console);
+    if (!opened) {
+        std::cerr << "tarnwick-cli: " << opened.error().Describe() << '\n';
         return kExitUsage;
     }
+    session = std::move(*opened);
     return SelectProgrammer(target, *session, console);
 }
 
 int Finish(Session& session, int code) {
-    if (const std::string error = session.Close(); !error.empty()) {
-        std::cerr << "tarnwick-cli: " << error << '\n';
+    if (auto closed = session.Close(); !closed) {
+        std::cerr << "tarnwick-cli: " << closed.error().Describe() << '\n';
         return code == kExitSuccess ? kExitUsage : code;
     }
     return code;
@@ -63,8 +63,9 @@ void AddTransferTestCommand(CLI::App& app, TransferTestOptions& o) {
 int RunRead(const ReadOptions& o) {
     ConsoleDisplay console(std::cout, StdoutIsTerminal(), TerminalColumns());
     // Before anything waits: opening a FIFO to write blocks until a reader comes.
-    if (const FileCheck out = CheckRegularFile(o.file); !out.problem.empty()) {
-        std::cerr << "tarnwick-cli: cannot write the output file: " << out.problem << '\n';
+    if (const Result<bool> out = CheckRegularFile(o.file); !out) {
+        std::cerr << "tarnwick-cli: cannot write the output file: " << out.error().Describe()
+                  << '\n';
         return kExitOpenFailed;
     }
     std::unique_ptr<Session> session;
@@ -103,8 +104,8 @@ int RunRead(const ReadOptions& o) {
         std::cerr << "tarnwick-cli: interrupted after the last page was read into " << o.file
                   << '\n';
     } else if (code != kExitSuccess) {
-        std::cerr << "tarnwick-cli: read-back failed, no file left behind: " << result.detail
-                  << '\n';
+        std::cerr << "tarnwick-cli: read-back failed, no file left behind: "
+                  << (result.fault ? result.fault->Describe() : std::string()) << '\n';
     }
     return Finish(*session, code);
 }

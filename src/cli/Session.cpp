@@ -25,20 +25,18 @@ namespace {
 
 }  // namespace
 
-std::unique_ptr<Session> Session::Open(const EmulatorOptions& emulator, bool followChanges,
-                                       ConsoleDisplay& console, std::string& error) {
+Result<std::unique_ptr<Session>> Session::Open(const EmulatorOptions& emulator, bool followChanges,
+                                               ConsoleDisplay& console) {
     Result<std::unique_ptr<Backend>> backend = Backend::Open(ChosenBackend(emulator));
     if (!backend) {
-        error = backend.error().Describe();
-        return nullptr;
+        return Fail(std::move(backend.error()));
     }
     std::unique_ptr<Session> session(new Session(std::move(*backend), console));
     if (followChanges && !emulator.enabled) {
         Result<std::unique_ptr<DeviceChangeSource>> monitor =
             Within(Backend::OpenDeviceChanges(), "cannot follow device changes");
         if (!monitor) {
-            error = monitor.error().Describe();
-            return nullptr;
+            return Fail(std::move(monitor.error()));
         }
         session->monitor = std::move(*monitor);
     }
@@ -94,9 +92,8 @@ void Session::SetStatusIcon(int icon) {
     shownIcon = icon;
 }
 
-std::string Session::Close() {
-    const Result<void> closed = backend->Close();
-    return closed ? std::string() : closed.error().Describe();
+Result<void> Session::Close() {
+    return backend->Close();
 }
 
 }  // namespace tarnwick::cli

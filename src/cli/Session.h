@@ -22,10 +22,11 @@ class ConsoleDisplay;
 // runs on a worker. Lives on the main thread.
 class Session : private LinkStatusView {
   public:
-    // Null with `error` set when the drives cannot be reached. `followChanges` also opens the
-    // hot-plug monitor (needed to wait for a programmer).
-    static std::unique_ptr<Session> Open(const EmulatorOptions& emulator, bool followChanges,
-                                         ConsoleDisplay& console, std::string& error);
+    // Fails when the drives cannot be reached. `followChanges` also opens the hot-plug monitor
+    // (needed to wait for a programmer).
+    static tarnwick::Result<std::unique_ptr<Session>> Open(const EmulatorOptions& emulator,
+                                                           bool followChanges,
+                                                           ConsoleDisplay& console);
 
     ProgrammerLink& Link() { return link; }
     ProgrammerDiscovery& Discovery() { return discovery; }
@@ -47,8 +48,8 @@ class Session : private LinkStatusView {
 
     static constexpr std::chrono::seconds kStopGrace{2};
 
-    // Keeps the emulated flash when a flash file was named. Error text, empty on success.
-    std::string Close();
+    // Keeps the emulated flash when a flash file was named.
+    tarnwick::Result<void> Close();
 
   private:
     Session(std::unique_ptr<Backend> backend, ConsoleDisplay& console);

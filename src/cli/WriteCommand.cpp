@@ -28,22 +28,22 @@ void AddWriteCommand(CLI::App& app, WriteOptions& o) {
 int RunWrite(const WriteOptions& o) {
     ConsoleDisplay console(std::cout, StdoutIsTerminal(), TerminalColumns());
     // Before anything waits: a FIFO would block the job's open for good.
-    const FileCheck file = CheckRegularFile(o.file);
-    if (!file.problem.empty()) {
-        std::cerr << "tarnwick-cli: " << ToString(ProgramEnding::OpenFailed) << ": " << file.problem
-                  << '\n';
+    const Result<bool> file = CheckRegularFile(o.file);
+    if (!file) {
+        std::cerr << "tarnwick-cli: " << ToString(ProgramEnding::OpenFailed) << ": "
+                  << file.error().Describe() << '\n';
         return kExitOpenFailed;
     }
-    if (!file.exists) {
+    if (!*file) {
         std::cerr << "tarnwick-cli: no such firmware file: " << o.file << '\n';
         return kExitNoFile;
     }
-    std::string error;
-    auto session = Session::Open(o.target.emulator, o.target.wait, console, error);
-    if (!session) {
-        std::cerr << "tarnwick-cli: " << error << '\n';
+    auto opened = Session::Open(o.target.emulator, o.target.wait, console);
+    if (!opened) {
+        std::cerr << "tarnwick-cli: " << opened.error().Describe() << '\n';
         return kExitUsage;
     }
+    std::unique_ptr<Session> session = std::move(*opened);
     if (const int code = SelectProgrammer(o.target, *session, console); code != kExitSuccess) {
         return code;
     }
@@ -67,10 +67,10 @@ int RunWrite(const WriteOptions& o) {
     console.Finish();
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
 
-    VerifyResult verify{true, {}};
+    Result<void> verify;
     if (result.ending == ProgramEnding::Success && o.verify && !Interrupted()) {
         console.Line("verifying..");
-        verify = session->Run<VerifyResult>([&](std::stop_token stop) {
+        verify = session->Run<Result<void>>([&](std::stop_token stop) {
             return VerifyFlash(session->Link().Device(), o.file, &console, stop);
         });
         console.Finish();
@@ -79,7 +79,8 @@ int RunWrite(const WriteOptions& o) {
     // Nothing that reads as success once the person has asked to stop, whatever had ended.
     int code = Interrupted() ? kExitCancelled : ExitCodeFor(result.ending);
     if (result.ending != ProgramEnding::Success) {
-        std::cerr << "tarnwick-cli: " << ToString(result.ending) << ": " << result.detail << '\n';
+        std::cerr << "tarnwick-cli: " << ToString(result.ending) << ": "
+                  << (result.fault ? result.fault->Describe() : std::string()) << '\n';
     } else if (Interrupted()) {
         std::cerr << "tarnwick-cli: interrupted after the programmer confirmed every page"
                   << (o.verify ? "; the flash is not verified" : "") << '\n';
@@ -88,15 +89,15 @@ int RunWrite(const WriteOptions& o) {
         std::snprintf(seconds, sizeof seconds, "%.2f s", took.count());
         std::cout << "written: " << FormatBytes(static_cast<double>(result.bytesWritten)) << " in "
                   << seconds << ", every page confirmed by the programmer\n";
-        if (o.verify && verify.identical) {
+        if (o.verify && verify) {
             std::cout << "verified: the flash holds the file byte for byte\n";
         } else if (o.verify) {
             code = kExitVerifyFailed;
-            std::cerr << "tarnwick-cli: VERIFY FAILED: " << verify.detail << '\n';
+            std::cerr << "tarnwick-cli: VERIFY FAILED: " << verify.error().Describe() << '\n';
         }
     }
-    if (const std::string saveError = session->Close(); !saveError.empty()) {
-        std::cerr << "tarnwick-cli: " << saveError << '\n';
+    if (auto closed = session->Close(); !closed) {
+        std::cerr << "tarnwick-cli: " << closed.error().Describe() << '\n';
         code = code == kExitSuccess ? kExitUsage : code;
     }
     return code;

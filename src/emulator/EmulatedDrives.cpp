@@ -13,16 +13,12 @@ class EmulatedHandle : public PassThrough {
     EmulatedHandle(std::shared_ptr<EmulatedProgrammer> target,
                    std::shared_ptr<std::atomic<std::uint64_t>> cycle)
         : programmer(std::move(target)), plugCycle(std::move(cycle)), openedIn(plugCycle->load()) {}
-    bool Exchange(const PassThroughRequest& request, TransferFault* fault) override {
+    Result<void> Exchange(const PassThroughRequest& request) override {
         if (plugCycle->load() != openedIn) {
-            if (fault != nullptr) {
-                *fault = {};
-                fault->sysErrno = ENODEV;
-                fault->what = "emulated programmer: device gone (ENODEV)";
-            }
-            return false;
+            return Fail(
+                Fault::Because("device gone (ENODEV)", ENODEV).Within("emulated programmer"));
         }
-        return programmer->Exchange(request, fault);
+        return programmer->Exchange(request);
     }
 
   private:
@@ -40,8 +36,9 @@ OpenedDrive EmulatedDrives::Open(std::int8_t drive) {
     OpenedDrive opened;
     if (drive != kDrive || !attached.load()) {
         opened.missing = true;
-        opened.error = drive >= 1 ? DriveName(drive) + ": no such device"
-                                  : "drive " + std::to_string(drive) + " has no device node";
+        opened.fault =
+            Fault::Because(drive >= 1 ? DriveName(drive) + ": no such device"
+                                      : "drive " + std::to_string(drive) + " has no device node");
         return opened;
     }
     opened.device = std::make_unique<EmulatedHandle>(programmer, plugCycle);

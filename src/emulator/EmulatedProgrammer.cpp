@@ -18,30 +18,30 @@ constexpr std::uint8_t kSenseIllegalRequest = 0x05;
 constexpr std::uint8_t kSenseAbortedCommand = 0x0B;
 constexpr int kHostTimeout = 0x03;  // what a host adapter reports for an unanswered command
 
-bool Fail(TransferFault* fault, int sysErrno, int hostStatus, const char* what) {
-    if (fault != nullptr) {
-        *fault = {};
-        fault->sysErrno = sysErrno;
-        fault->hostStatus = hostStatus;
-        fault->what = what;
-    }
-    return false;
+// As the programmer's own failures read: "emulated programmer: <cause>".
+Fault Failure(const char* cause, int sysErrno = 0, int hostStatus = 0) {
+    Fault fault = Fault::Because(cause, sysErrno).Within("emulated programmer");
+    fault.scsi.hostStatus = hostStatus;
+    return fault;
 }
 
-bool FailWriteRequest(TransferFault* fault) {
-    Fail(fault, 0, 0, "emulated programmer: page write aborted");
-    if (fault != nullptr) {
-        fault->scsiStatus = kCheckCondition;
-        fault->senseLength = 18;
-        fault->sense[0] = 0x70;
-        fault->sense[2] = kSenseAbortedCommand;
-        fault->sense[7] = 10;
-        fault->sense[12] = 0x4B;  // data phase error
-    }
-    return false;
+// CHECK CONDITION with fixed-format sense data of `key` and `asc`.
+Fault CheckCondition(Fault fault, std::uint8_t key, std::uint8_t asc) {
+    fault.scsi.scsiStatus = kCheckCondition;
+    fault.scsi.senseLength = 18;
+    fault.scsi.sense[0] = 0x70;
+    fault.scsi.sense[2] = key;
+    fault.scsi.sense[7] = 10;
+    fault.scsi.sense[12] = asc;
+    return fault;
 }
 
-bool ShortStatus(std::uint8_t* reply, std::uint32_t transferLength, TransferFault* fault) {
+std::unexpected<Fault> FailWriteRequest() {
+    // 0x4B: data phase error
+    return Fail(CheckCondition(Failure("page write aborted"), kSenseAbortedCommand, 0x4B));
+}
+
+std::unexpected<Fault> ShortStatus(std::uint8_t* reply, std::uint32_t transferLength) {
     // Only the echo arrives; the rest of the caller's buffer keeps whatever it held, as it does
     // behind a real short transfer.
     constexpr std::uint32_t kMoved = 2;
@@ -50,18 +50,16 @@ bool ShortStatus(std::uint8_t* reply, std::uint32_t transferLength, TransferFaul
     char what[64];
     std::snprintf(what, sizeof what, "short transfer, %u of %u bytes moved", kMoved,
                   transferLength);
-    Fail(fault, 0, 0, what);
-    if (fault != nullptr) {
-        fault->residual = transferLength - kMoved;
-    }
-    return false;
+    Fault fault = Fault::Because(what);
+    fault.scsi.residual = transferLength - kMoved;
+    return Fail(std::move(fault));
 }
 
 }  // namespace
 
 EmulatedProgrammer::EmulatedProgrammer(std::size_t flashSize) : flash(flashSize) {}
 
-bool EmulatedProgrammer::Exchange(const PassThroughRequest& request, TransferFault* fault) {
+Result<void> EmulatedProgrammer::Exchange(const PassThroughRequest& request) {
     std::chrono::microseconds latency{};
     {
         std::lock_guard lock(mutex);
@@ -71,25 +69,25 @@ bool EmulatedProgrammer::Exchange(const PassThroughRequest& request, TransferFau
         std::this_thread::sleep_for(latency);
     }
     std::lock_guard lock(mutex);
-    return Handle(request, fault);
+    return Handle(request);
 }
 
-bool EmulatedProgrammer::Handle(const PassThroughRequest& request, TransferFault* fault) {
+Result<void> EmulatedProgrammer::Handle(const PassThroughRequest& request) {
     if (present && faults.dropAfterCommands && commandsSeen >= *faults.dropAfterCommands) {
         present = false;
     }
     if (!present) {
-        return Fail(fault, ENODEV, 0, "emulated programmer: device gone (ENODEV)");
+        return Fail(Failure("device gone (ENODEV)", ENODEV));
     }
     ++commandsSeen;
     const DecodedCommand cmd = DecodeCommand(request.cdb);
     log.push_back({cmd.op, cmd.sub, cmd.address, cmd.length, request.transferLength, cmd.crc});
 
     if (std::string problem = CheckCommandBlock(request.cdb); !problem.empty()) {
-        return Reject(fault, std::move(problem));
+        return Reject(std::move(problem));
     }
     if (request.transferLength > 0 && request.buffer == nullptr) {
-        return Reject(fault, "data phase without a buffer");
+        return Reject("data phase without a buffer");
     }
     const bool lengthMatches = (request.transferLength & 0xFFFFu) == cmd.length;
     const bool in = request.direction == DataDirection::In;
@@ -97,51 +95,51 @@ bool EmulatedProgrammer::Handle(const PassThroughRequest& request, TransferFault
 
     if (cmd.op == kOpPageRead) {
         if (!in || !lengthMatches) {
-            return Reject(fault, "page read with a wrong direction or length");
+            return Reject("page read with a wrong direction or length");
         }
-        return HandleRead(cmd, request, fault);
+        return HandleRead(cmd, request);
     }
     if (cmd.op == kOpPageWrite && cmd.sub == kSubWrite) {
         if (in || !lengthMatches) {
-            return Reject(fault, "page write with a wrong direction or length");
+            return Reject("page write with a wrong direction or length");
         }
         if (auto it = faults.failWriteRequest.find(cmd.address);
             it != faults.failWriteRequest.end() && it->second > 0) {
             // Lost on the way: the programmer never saw it, so its status stays that of the
             // page before.
             --it->second;
-            return FailWriteRequest(fault);
+            return FailWriteRequest();
         }
         HandleWrite(cmd, request);
-        return true;
+        return {};
     }
     if (cmd.op == kOpPageWrite) {
         if (!in || request.transferLength != kReplyLength) {
-            return Reject(fault, "block erase with a wrong direction or transfer length");
+            return Reject("block erase with a wrong direction or transfer length");
         }
         std::memset(data, 0, request.transferLength);
         HandleErase(cmd, data);
-        return true;
+        return {};
     }
     if (!in || !lengthMatches || request.transferLength < 3) {
-        return Reject(fault, "status query with a wrong direction or length");
+        return Reject("status query with a wrong direction or length");
     }
     if (auto it = faults.shortStatus.find(lastWriteAddress);
         cmd.sub == kSubWriteStatus && it != faults.shortStatus.end() && it->second > 0) {
         --it->second;
-        return ShortStatus(data, request.transferLength, fault);
+        return ShortStatus(data, request.transferLength);
     }
     std::memset(data, 0, request.transferLength);
-    return HandleStatus(cmd, data, fault);
+    return HandleStatus(cmd, data);
 }
 
-bool EmulatedProgrammer::HandleRead(const DecodedCommand& cmd, const PassThroughRequest& request,
-                                    TransferFault* fault) {
+Result<void> EmulatedProgrammer::HandleRead(const DecodedCommand& cmd,
+                                            const PassThroughRequest& request) {
     std::span out(static_cast<std::uint8_t*>(request.buffer), request.transferLength);
     if (!flash.Read(cmd.address, out)) {
-        return Fail(fault, 0, 0, "emulated programmer: read beyond the end of the flash");
+        return Fail(Failure("read beyond the end of the flash"));
     }
-    return true;
+    return {};
 }
 
 void EmulatedProgrammer::HandleWrite(const DecodedCommand& cmd, const PassThroughRequest& request) {
@@ -171,14 +169,12 @@ void EmulatedProgrammer::HandleErase(const DecodedCommand& cmd, std::uint8_t* re
     reply[1] = !injected && flash.EraseBlock(cmd.address) ? kSubErase : 0x01;
 }
 
-bool EmulatedProgrammer::HandleStatus(const DecodedCommand& cmd, std::uint8_t* reply,
-                                      TransferFault* fault) {
+Result<void> EmulatedProgrammer::HandleStatus(const DecodedCommand& cmd, std::uint8_t* reply) {
     reply[0] = kOpStatus;
     reply[1] = cmd.sub;
     if (cmd.sub == kSubLinkStatus) {
         if (faults.muteLinkQuery) {
-            return Fail(fault, ETIMEDOUT, kHostTimeout,
-                        "emulated programmer: no answer (time-out)");
+            return Fail(Failure("no answer (time-out)", ETIMEDOUT, kHostTimeout));
         }
         reply[2] = kLinkOnline;
     } else if (cmd.sub == kSubWriteStatus) {
@@ -186,26 +182,19 @@ bool EmulatedProgrammer::HandleStatus(const DecodedCommand& cmd, std::uint8_t* r
         if (it != faults.malformedStatus.end() && it->second > 0) {
             --it->second;
             reply[1] = kSubLinkStatus;  // echoes the wrong sub-code
-            return true;
+            return {};
         }
         reply[2] = writeStatus;
     }
-    return true;
+    return {};
 }
 
-bool EmulatedProgrammer::Reject(TransferFault* fault, std::string violation) {
-    Fail(fault, 0, 0, "emulated programmer: illegal request");
-    if (fault != nullptr) {
-        fault->scsiStatus = kCheckCondition;
-        fault->senseLength = 18;
-        fault->sense[0] = 0x70;
-        fault->sense[2] = kSenseIllegalRequest;
-        fault->sense[7] = 10;
-        fault->sense[12] = 0x20;  // invalid command operation code
-        fault->what += " (" + violation + ")";
-    }
+std::unexpected<Fault> EmulatedProgrammer::Reject(std::string violation) {
+    // 0x20: invalid command operation code
+    Fault fault = Failure("illegal request");
+    fault.cause += " (" + violation + ")";
     violations.push_back(std::move(violation));
-    return false;
+    return Fail(CheckCondition(std::move(fault), kSenseIllegalRequest, 0x20));
 }
 
 void EmulatedProgrammer::SetFaults(FaultPlan plan) {
@@ -251,7 +240,7 @@ std::size_t EmulatedProgrammer::FlashSize() const {
     return flash.Size();
 }
 
-std::string EmulatedProgrammer::SaveFlash(const std::string& path) const {
+Result<void> EmulatedProgrammer::SaveFlash(const std::string& path) const {
     // A copy, so that commands are not held up while the image goes to disk.
     NorFlash snapshot(0);
     {
@@ -261,7 +250,7 @@ std::string EmulatedProgrammer::SaveFlash(const std::string& path) const {
     return snapshot.Save(path);
 }
 
-std::string EmulatedProgrammer::LoadFlash(const std::string& path) {
+Result<void> EmulatedProgrammer::LoadFlash(const std::string& path) {
     std::lock_guard lock(mutex);
     return flash.Load(path);
 }

@@ -31,7 +31,7 @@ class EmulatedProgrammer : public PassThrough {
 
     explicit EmulatedProgrammer(std::size_t flashSize = NorFlash::kDefaultSize);
 
-    bool Exchange(const PassThroughRequest& request, TransferFault* fault) override;
+    Result<void> Exchange(const PassThroughRequest& request) override;
 
     void SetFaults(FaultPlan plan);
     // Gone from the bus, or back: requests fail while unplugged.
@@ -44,19 +44,17 @@ class EmulatedProgrammer : public PassThrough {
 
     std::vector<std::uint8_t> FlashBytes(std::uint32_t address, std::uint32_t length) const;
     std::size_t FlashSize() const;
-    // The flash as a raw image file; see NorFlash::Save and NorFlash::Load. Error text, empty
-    // on success.
-    std::string SaveFlash(const std::string& path) const;
-    std::string LoadFlash(const std::string& path);
+    // The flash as a raw image file; see NorFlash::Save and NorFlash::Load.
+    Result<void> SaveFlash(const std::string& path) const;
+    Result<void> LoadFlash(const std::string& path);
 
   private:
-    bool Handle(const PassThroughRequest& request, TransferFault* fault);
-    bool HandleRead(const DecodedCommand& cmd, const PassThroughRequest& request,
-                    TransferFault* fault);
+    Result<void> Handle(const PassThroughRequest& request);
+    Result<void> HandleRead(const DecodedCommand& cmd, const PassThroughRequest& request);
     void HandleWrite(const DecodedCommand& cmd, const PassThroughRequest& request);
     void HandleErase(const DecodedCommand& cmd, std::uint8_t* reply);
-    bool HandleStatus(const DecodedCommand& cmd, std::uint8_t* reply, TransferFault* fault);
-    bool Reject(TransferFault* fault, std::string violation);
+    Result<void> HandleStatus(const DecodedCommand& cmd, std::uint8_t* reply);
+    std::unexpected<Fault> Reject(std::string violation);
 
     mutable std::mutex mutex;
     NorFlash flash;

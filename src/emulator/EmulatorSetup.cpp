@@ -5,17 +5,6 @@
 
 namespace tarnwick {
 
-namespace {
-
-Result<void> Checked(std::string error) {
-    if (!error.empty()) {
-        return Fail(std::move(error));
-    }
-    return {};
-}
-
-}  // namespace
-
 Result<std::shared_ptr<EmulatedProgrammer>> BuildEmulatedProgrammer(const EmulatorSetup& setup) {
     if (!ValidFlashSize(setup.faults.flashSize)) {
         return Fail("--emulate-size must be a non-zero multiple of 64 KiB, at most 4 GiB");
@@ -25,7 +14,7 @@ Result<std::shared_ptr<EmulatedProgrammer>> BuildEmulatedProgrammer(const Emulat
         return Fail(std::move(plan.error()));
     }
     if (setup.flashFileMustBeWritable && !setup.flashFile.empty()) {
-        if (auto writable = Checked(CheckFlashFileWritable(setup.flashFile)); !writable) {
+        if (auto writable = CheckFlashFileWritable(setup.flashFile); !writable) {
             return Fail(std::move(writable.error()));
         }
     }
@@ -34,7 +23,7 @@ Result<std::shared_ptr<EmulatedProgrammer>> BuildEmulatedProgrammer(const Emulat
     programmer->SetFaults(std::move(*plan));
     std::error_code ec;
     if (!setup.flashFile.empty() && std::filesystem::exists(setup.flashFile, ec)) {
-        if (auto loaded = Checked(programmer->LoadFlash(setup.flashFile)); !loaded) {
+        if (auto loaded = programmer->LoadFlash(setup.flashFile); !loaded) {
             return Fail(std::move(loaded.error()));
         }
     }
@@ -45,7 +34,7 @@ Result<void> KeepFlash(const EmulatorSetup& setup, const EmulatedProgrammer& pro
     if (setup.flashFile.empty()) {
         return {};
     }
-    return Checked(programmer.SaveFlash(setup.flashFile));
+    return programmer.SaveFlash(setup.flashFile);
 }
 
 }  // namespace tarnwick

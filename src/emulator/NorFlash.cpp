@@ -17,6 +17,20 @@ namespace {
 
 constexpr std::size_t kReadFailed = static_cast<std::size_t>(-1);
 
+std::unexpected<Fault> CannotWrite(const std::string& path, int error,
+                                   const std::string& within = {}) {
+    Fault fault = Fault::Because(std::strerror(error), error);
+    fault.Within(within).Within("cannot write flash image " + path);
+    return Fail(std::move(fault));
+}
+
+// "flash image <path> is a directory"; only for what is no regular file.
+std::unexpected<Fault> NotAnImage(const std::string& path, mode_t mode) {
+    Fault fault = RequireRegularFile(path, mode).error();
+    fault.cause = "flash image " + fault.cause;
+    return Fail(std::move(fault));
+}
+
 std::string ParentOf(const std::string& path) {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
     return parent.empty() ? std::string(".") : parent.string();
@@ -94,7 +108,7 @@ bool NorFlash::Read(std::uint32_t address, std::span<std::uint8_t> out) const {
     return true;
 }
 
-std::string NorFlash::Save(const std::string& path) const {
+Result<void> NorFlash::Save(const std::string& path) const {
     // Unique per process and call, so two savers of one image never share a half-written file.
     static std::atomic<unsigned> serial{0};
     std::string temporary;
@@ -106,9 +120,8 @@ std::string NorFlash::Save(const std::string& path) const {
             break;
         }
     }
-    const std::string failed = "cannot write flash image " + path + ": ";
     if (fd < 0) {
-        return failed + std::strerror(errno);
+        return CannotWrite(path, errno);
     }
     struct stat old {};
     if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
@@ -123,7 +136,7 @@ std::string NorFlash::Save(const std::string& path) const {
     }
     if (error != 0) {
         ::unlink(temporary.c_str());
-        return failed + std::strerror(error);
+        return CannotWrite(path, error);
     }
     // The rename is on disk only once the directory that holds it is.
     const int dir = ::open(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -134,56 +147,59 @@ std::string NorFlash::Save(const std::string& path) const {
     return {};
 }
 
-std::string NorFlash::Load(const std::string& path) {
+Result<void> NorFlash::Load(const std::string& path) {
+    const std::string cannotRead = "cannot read flash image " + path;
     // O_NONBLOCK: a FIFO without a writer would otherwise hold the start up for good.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return "cannot read flash image " + path + ": " + std::strerror(errno);
+        return Fail(Fault::Because(std::strerror(errno), errno).Within(cannotRead));
     }
-    std::string error;
+    Result<void> loadedOk;
     struct stat st {};
     std::vector<std::uint8_t> loaded(bytes.size());
     if (::fstat(fd, &st) != 0) {
-        error = "cannot read flash image " + path + ": " + std::strerror(errno);
+        loadedOk = Fail(Fault::Because(std::strerror(errno), errno).Within(cannotRead));
     } else if (!S_ISREG(st.st_mode)) {
-        error = "flash image " + NotRegularFileProblem(path, st.st_mode);
+        loadedOk = NotAnImage(path, st.st_mode);
     } else if (static_cast<std::uint64_t>(st.st_size) != bytes.size()) {
         // A shorter image would leave the rest silently erased, a longer one be cut.
-        error = "flash image " + path + " holds " + std::to_string(st.st_size) +
-                " bytes, the emulated flash " + std::to_string(bytes.size());
+        loadedOk = Fail("flash image " + path + " holds " + std::to_string(st.st_size) +
+                        " bytes, the emulated flash " + std::to_string(bytes.size()));
     } else if (std::size_t got = ReadAll(fd, loaded); got != loaded.size()) {
-        error = "cannot read flash image " + path + ": " +
-                (got == kReadFailed ? std::strerror(errno) : "it ended early");
+        const int error = got == kReadFailed ? errno : 0;
+        loadedOk = Fail(Fault::Because(error != 0 ? std::strerror(error) : "it ended early", error)
+                            .Within(cannotRead));
     }
     ::close(fd);
-    if (error.empty()) {
+    if (loadedOk) {
         bytes = std::move(loaded);
     }
-    return error;
+    return loadedOk;
 }
 
-std::string CheckFlashFileWritable(const std::string& path) {
+Result<void> CheckFlashFileWritable(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) {
-            return "flash image " + NotRegularFileProblem(path, st.st_mode);
+            return NotAnImage(path, st.st_mode);
         }
         if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
-            return "cannot write flash image " + path + ": " + std::strerror(errno);
+            return CannotWrite(path, errno);
         }
     } else if (errno != ENOENT) {
-        return "cannot write flash image " + path + ": " + std::strerror(errno);
+        return CannotWrite(path, errno);
     }
     // Saving creates a new file beside the image and renames it, existing image or not.
     const std::string parent = ParentOf(path);
     if (::stat(parent.c_str(), &st) != 0) {
-        return "cannot write flash image " + path + ": " + parent + ": " + std::strerror(errno);
+        return CannotWrite(path, errno, parent);
     }
     if (!S_ISDIR(st.st_mode)) {
-        return "cannot write flash image " + path + ": " + parent + " is not a directory";
+        return Fail(Fault::Because(parent + " is not a directory")
+                        .Within("cannot write flash image " + path));
     }
     if (::faccessat(AT_FDCWD, parent.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
-        return "cannot write flash image " + path + ": " + parent + ": " + std::strerror(errno);
+        return CannotWrite(path, errno, parent);
     }
     return {};
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "link/Fault.h"
+
 namespace tarnwick {
 
 // A NOR flash chip: erased bytes read 0xFF, programming can only clear bits, and only a block
@@ -32,18 +34,17 @@ class NorFlash {
 
     // The whole chip as a raw image. Save writes a new file beside `path`, flushes it to disk
     // and renames it over the old one, so a full disk or a kill leaves the old image, never a
-    // cut one. Load takes only a regular file of exactly the chip's size. Both return an error
-    // text, empty on success.
-    std::string Save(const std::string& path) const;
-    std::string Load(const std::string& path);
+    // cut one. Load takes only a regular file of exactly the chip's size.
+    Result<void> Save(const std::string& path) const;
+    Result<void> Load(const std::string& path);
 
   private:
     std::vector<std::uint8_t> bytes;
 };
 
 // Whether Save could write an image at `path`, asked before a job rather than found out after
-// it: an error text (a directory, a file that cannot be written, a folder in which none can be
-// created), empty when it can.
-std::string CheckFlashFileWritable(const std::string& path);
+// it: fails for a directory, a file that cannot be written, a folder in which none can be
+// created.
+Result<void> CheckFlashFileWritable(const std::string& path);
 
 }  // namespace tarnwick

@@ -29,7 +29,7 @@ void FirmwareFile::Close() {
     }
 }
 
-std::string FirmwareFile::Open(const std::string& filePath) {
+Result<void> FirmwareFile::Open(const std::string& filePath) {
     Close();
     path = filePath;
     // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
@@ -39,26 +39,26 @@ std::string FirmwareFile::Open(const std::string& filePath) {
         struct stat st {};
         // A socket cannot be opened at all; say what it is rather than "No such device".
         if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-            return NotRegularFileProblem(path, st.st_mode);
+            return RequireRegularFile(path, st.st_mode);
         }
-        return path + ": " + std::strerror(error);
+        return SystemFault(path, error);
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         const int error = errno;
         ::close(fd);
-        return path + ": " + std::strerror(error);
+        return SystemFault(path, error);
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return NotRegularFileProblem(path, st.st_mode);
+        return RequireRegularFile(path, st.st_mode);
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
         (stream = ::fdopen(fd, "rb")) == nullptr) {
         const int error = errno;
         ::close(fd);
-        return path + ": " + std::strerror(error);
+        return SystemFault(path, error);
     }
     device = st.st_dev;
     inode = st.st_ino;
@@ -67,20 +67,23 @@ std::string FirmwareFile::Open(const std::string& filePath) {
     return {};
 }
 
-std::string FirmwareFile::Changed() const {
+Result<void> FirmwareFile::Unchanged() const {
+    const std::string changed = path + " changed during the write";
     struct stat now {};
     if (stream == nullptr || ::fstat(::fileno(stream), &now) != 0) {
-        return path + " changed during the write (cannot examine it: " + std::strerror(errno) + ")";
+        const int error = errno;
+        return Fail(changed + " (cannot examine it: " + std::strerror(error) + ")", error);
     }
     if (now.st_size != size || !SameTime(now.st_mtim, modified)) {
-        return path + " changed during the write (rewritten in place)";
+        return Fail(changed + " (rewritten in place)");
     }
     struct stat named {};
     if (::stat(path.c_str(), &named) != 0) {
-        return path + " changed during the write (" + std::strerror(errno) + ")";
+        const int error = errno;
+        return Fail(changed + " (" + std::strerror(error) + ")", error);
     }
     if (named.st_dev != device || named.st_ino != inode) {
-        return path + " changed during the write (replaced by another file)";
+        return Fail(changed + " (replaced by another file)");
     }
     return {};
 }

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <string>
 
+#include "link/Fault.h"
+
 namespace tarnwick {
 
 // A firmware file opened for reading, and what it was when opened, so a job can tell whether
@@ -18,17 +20,17 @@ class FirmwareFile {
     FirmwareFile& operator=(const FirmwareFile&) = delete;
     ~FirmwareFile();
 
-    // Opens `path` without ever blocking and notes its identity. An error text for a person
-    // ("<path> is a directory"), empty on success.
-    std::string Open(const std::string& path);
+    // Opens `path` without ever blocking and notes its identity; fails e.g. with
+    // "<path> is a directory".
+    Result<void> Open(const std::string& path);
 
     std::FILE* Stream() const { return stream; }
     // The length when it was opened.
     std::uint64_t Length() const { return static_cast<std::uint64_t>(size); }
 
-    // Empty while the path still names the file opened and its contents were not rewritten;
-    // otherwise what happened to it, for a person.
-    std::string Changed() const;
+    // Succeeds while the path still names the file opened and its contents were not
+    // rewritten; otherwise fails saying what happened to it.
+    Result<void> Unchanged() const;
 
     void Close();
 

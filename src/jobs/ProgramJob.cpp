@@ -6,9 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "jobs/FirmwareFile.h"
 #include "jobs/JobTexts.h"
-#include "link/CCodeProgram.h"
 
 namespace tarnwick {
 
@@ -24,50 +22,74 @@ std::string At(const char* what, std::int64_t address) {
     return buf;
 }
 
-struct PageOutcome {
-    enum Kind { Taken, Failed, Cancelled } kind = Taken;
-    std::string detail;  // for Failed and Cancelled
-};
+ProgramResult Ended(ProgramEnding ending, Fault fault, std::int64_t bytesWritten = 0) {
+    return {ending, std::move(fault), static_cast<std::uint64_t>(bytesWritten)};
+}
 
-// One page, sent again for as long as the programmer asks and the resends last.
-PageOutcome WritePage(CCodeProgram& program, std::int64_t offset, const std::uint8_t* page,
-                      const std::stop_token& stop) {
+ProgramResult Ended(ProgramEnding ending, std::string cause, std::int64_t bytesWritten = 0) {
+    return Ended(ending, Fault::Because(std::move(cause)), bytesWritten);
+}
+
+// One page, sent again for as long as the programmer asks and the resends last. The whole
+// resend policy: a failed request, a failed status query, a garbled reply and status 1 all send
+// the page again; status 0 takes it; any other status refuses it for good.
+ProgramResult WritePageUntilTaken(CCodeProgram& program, std::int64_t offset,
+                                  const std::uint8_t* page, const std::stop_token& stop) {
+    constexpr int kLimit = ProgramJob::kMaxResends;
     const auto address = static_cast<std::int32_t>(offset);
-    const std::string resends = std::to_string(ProgramJob::kMaxResends);
-    std::string lastProblem;  // why the last attempt was not taken, when not by the programmer
-    for (int attempt = 0; attempt <= ProgramJob::kMaxResends; ++attempt) {
+    const std::string afterResends = " after " + std::to_string(kLimit) + " resends";
+    std::optional<Fault> lastProblem;  // why the last attempt was not taken, if not by request
+    for (int attempt = 0; attempt <= kLimit; ++attempt) {
         if (attempt > 0 && stop.stop_requested()) {
-            return {PageOutcome::Cancelled, At("stopped while resending the page", offset)};
+            return Ended(ProgramEnding::Cancelled, At("stopped while resending the page", offset),
+                         offset);
         }
         // A request that failed may never have reached the programmer: a status query now would
         // tell about an earlier page, so none is sent and the page simply goes again.
-        if (!program.WriteFlash(address, kPageSize, page)) {
-            lastProblem = "the write request failed after " + resends +
-                          " resends: " + program.LastFault().Describe();
+        if (auto sent = program.WriteFlash(address, kPageSize, page); !sent) {
+            lastProblem = std::move(sent.error()).Within("the write request failed" + afterResends);
             continue;
         }
         // A failed query or a reply with a wrong echo says nothing about the page, so it counts
         // as the programmer asking again.
         std::int32_t status = 1;
-        if (!program.GetWriteStatus(status)) {
-            lastProblem =
-                "no write status after " + resends + " resends: " + program.LastFault().Describe();
+        if (auto asked = program.GetWriteStatus(status); !asked) {
+            lastProblem = std::move(asked.error()).Within("no write status" + afterResends);
             continue;
         }
         if (status == 0) {
             return {};
         }
         if (status != 1) {
-            return {PageOutcome::Failed, At("page write", offset) +
-                                             ": programmer reported write status " +
-                                             std::to_string(status)};
+            return Ended(
+                ProgramEnding::WriteFailed,
+                Fault::Because("programmer reported write status " + std::to_string(status))
+                    .Within(At("page write", offset)),
+                offset);
         }
-        lastProblem.clear();
+        lastProblem.reset();
     }
-    if (lastProblem.empty()) {
-        lastProblem = "the programmer asked for the page again " + resends + " times";
+    Fault fault = lastProblem.value_or(Fault::Because("the programmer asked for the page again " +
+                                                      std::to_string(kLimit) + " times"));
+    return Ended(ProgramEnding::WriteFailed, std::move(fault).Within(At("page write", offset)),
+                 offset);
+}
+
+// The next page of the file into `page`: `wanted` bytes, never fewer.
+Result<void> ReadPage(FirmwareFile& file, std::int64_t offset, std::uint8_t* page,
+                      std::size_t wanted) {
+    if (std::fread(page, 1, wanted, file.Stream()) == wanted) {
+        return {};
     }
-    return {PageOutcome::Failed, At("page write", offset) + ": " + lastProblem};
+    // The file shrank or cannot be read: the rest would be written from stale bytes.
+    const bool failed = std::ferror(file.Stream()) != 0;
+    const int error = errno;
+    if (auto unchanged = file.Unchanged(); !unchanged) {
+        return unchanged;
+    }
+    return Fail(
+        Fault::Because(failed ? std::strerror(error) : "file ended early", failed ? error : 0)
+            .Within(At("reading the firmware file", offset)));
 }
 
 }  // namespace
@@ -85,30 +107,21 @@ ProgramResult ProgramJob::ProgramThreadProc(
     const auto device = deadline ? link.WaitForDevice(stop, *deadline) : link.WaitForDevice(stop);
     // A device that appeared just as the stop came is not a reason to start the job.
     if (stop.stop_requested()) {
-        return {ProgramEnding::Cancelled, "stopped while waiting for a programmer"};
+        return Ended(ProgramEnding::Cancelled, "stopped while waiting for a programmer");
     }
     if (!device) {
-        return {ProgramEnding::NoProgrammer, "no programmer appeared in time"};
+        return Ended(ProgramEnding::NoProgrammer, "no programmer appeared in time");
     }
     if (firmwarePath.Get().empty()) {
         messageBoxes.ShowMessage(texts::kChooseFile);
-        return {ProgramEnding::NoFile, "no firmware file chosen"};
+        return Ended(ProgramEnding::NoFile, "no firmware file chosen");
     }
     return ProgramFlash(stop);
 }
 
-ProgramResult ProgramJob::EndWithRedBar(const char* line, ProgramEnding ending,
-                                        std::string detail) {
-    display.Text(line);
-    display.Progress(0);
-    display.Enable(true);
-    display.Result(false);
-    return {ending, std::move(detail)};
-}
-
 ProgramResult ProgramJob::ProgramFlash(std::stop_token stop) {
     if (stop.stop_requested()) {
-        return {ProgramEnding::Cancelled, "stopped before the job began"};
+        return Ended(ProgramEnding::Cancelled, "stopped before the job began");
     }
     display.Reset();
     CCodeProgram program;
@@ -117,94 +130,104 @@ ProgramResult ProgramJob::ProgramFlash(std::stop_token stop) {
     const std::string path = firmwarePath.Get();
     if (path.empty()) {
         messageBoxes.ShowMessage(texts::kChooseFile);
-        return {ProgramEnding::NoFile, "no firmware file chosen"};
+        return Ended(ProgramEnding::NoFile, "no firmware file chosen");
     }
-
     std::int32_t linkStatus = 0;
-    if (!program.GetLinkStatus(linkStatus)) {
+    if (auto asked = program.GetLinkStatus(linkStatus); !asked) {
         display.Text(texts::kNotOnline);
-        return {ProgramEnding::NotAnswering,
-                "link status query: " + program.LastFault().Describe()};
+        return Ended(ProgramEnding::NotAnswering,
+                     std::move(asked.error()).Within("link status query"));
     }
-
     FirmwareFile file;
-    if (std::string error = file.Open(path); !error.empty()) {
-        return EndWithRedBar(texts::kOpenFailed, ProgramEnding::OpenFailed, std::move(error));
+    if (auto ended = OpenImage(file, path)) {
+        return *ended;
+    }
+    const auto length = static_cast<std::int64_t>(file.Length());
+    if (auto ended = EraseBlocks(program, length, stop)) {
+        return *ended;
+    }
+    ProgramResult written = WritePages(program, file, stop);
+    if (written.ending == ProgramEnding::Cancelled) {
+        return written;
+    }
+    return ShowEnding(file, std::move(written));
+}
+
+std::optional<ProgramResult> ProgramJob::OpenImage(FirmwareFile& file, const std::string& path) {
+    if (auto opened = file.Open(path); !opened) {
+        return EndWithRedBar(texts::kOpenFailed, ProgramEnding::OpenFailed,
+                             std::move(opened.error()));
     }
     if (file.Length() > kMaxFileLength) {
         return EndWithRedBar(texts::kOpenFailed, ProgramEnding::OpenFailed,
-                             path + ": larger than the 4 GiB address space");
+                             Fault::Because("larger than the 4 GiB address space").Within(path));
     }
-    const auto length = static_cast<std::int64_t>(file.Length());
-    if (length == 0) {
+    if (file.Length() == 0) {
         // Nothing to erase or write; going on would divide by the length.
-        return EndWithRedBar(texts::kEmptyFile, ProgramEnding::EmptyFile, path + " is empty");
+        return EndWithRedBar(texts::kEmptyFile, ProgramEnding::EmptyFile,
+                             Fault::Because(path + " is empty"));
     }
+    return std::nullopt;
+}
 
+std::optional<ProgramResult> ProgramJob::EraseBlocks(CCodeProgram& program, std::int64_t length,
+                                                     const std::stop_token& stop) {
     display.Enable(false);
     display.Text(texts::kErasing);
     const std::int64_t blocks = (length + kEraseBlockSize - 1) / kEraseBlockSize;
     for (std::int64_t k = 0; k < blocks; ++k) {
         const std::int64_t address = k * kEraseBlockSize;
         if (stop.stop_requested()) {
-            return {ProgramEnding::Cancelled, At("stopped before the block erase", address)};
+            return Ended(ProgramEnding::Cancelled, At("stopped before the block erase", address));
         }
-        if (!program.EraseBlock(static_cast<std::int32_t>(address))) {
+        if (auto erased = program.EraseBlock(static_cast<std::int32_t>(address)); !erased) {
             diagnostics << texts::kEraseFailedStdout << std::flush;
-            return EndWithRedBar(
-                texts::kEraseFailed, ProgramEnding::EraseFailed,
-                At("block erase", address) + ": " + program.LastFault().Describe());
+            return EndWithRedBar(texts::kEraseFailed, ProgramEnding::EraseFailed,
+                                 std::move(erased.error()).Within(At("block erase", address)));
         }
     }
+    return std::nullopt;
+}
 
+ProgramResult ProgramJob::WritePages(CCodeProgram& program, FirmwareFile& file,
+                                     const std::stop_token& stop) {
     display.Text(texts::kWriting);
+    const auto length = static_cast<std::int64_t>(file.Length());
     // Erased flash reads 0xFF, so a short first page pads with what the chip holds anyway.
     std::array<std::uint8_t, kPageSize> page;
     page.fill(0xFF);
     std::int64_t offset = 0;
-    std::string failure;
     while (offset < length) {
         if (stop.stop_requested()) {
-            return {ProgramEnding::Cancelled, At("stopped before the page", offset),
-                    static_cast<std::uint64_t>(offset)};
+            return Ended(ProgramEnding::Cancelled, At("stopped before the page", offset), offset);
         }
         // Never more than the length taken at the start: bytes a growing file gained would be
         // written but never counted.
         const auto wanted =
             static_cast<std::size_t>(std::min<std::int64_t>(kPageSize, length - offset));
-        const std::size_t n = std::fread(page.data(), 1, wanted, file.Stream());
-        if (n < wanted) {
-            // The file shrank or cannot be read: the rest would be written from stale bytes.
-            const char* cause =
-                std::ferror(file.Stream()) ? std::strerror(errno) : "file ended early";
-            failure = file.Changed();
-            if (failure.empty()) {
-                failure = At("reading the firmware file", offset) + ": " + cause;
-            }
-            break;
+        if (auto read = ReadPage(file, offset, page.data(), wanted); !read) {
+            return Ended(ProgramEnding::WriteFailed, std::move(read.error()), offset);
         }
-        PageOutcome outcome = WritePage(program, offset, page.data(), stop);
-        if (outcome.kind == PageOutcome::Cancelled) {
-            return {ProgramEnding::Cancelled, std::move(outcome.detail),
-                    static_cast<std::uint64_t>(offset)};
-        }
-        if (outcome.kind == PageOutcome::Failed) {
-            failure = std::move(outcome.detail);
-            break;
+        if (ProgramResult taken = WritePageUntilTaken(program, offset, page.data(), stop);
+            taken.ending != ProgramEnding::Success) {
+            return taken;
         }
         display.Progress(offset * 100 / length);
-        offset += static_cast<std::int64_t>(n);
+        offset += static_cast<std::int64_t>(wanted);
         if (progress != nullptr) {
             progress->PageConfirmed(static_cast<std::uint64_t>(offset),
                                     static_cast<std::uint64_t>(length));
         }
     }
-    if (failure.empty()) {
-        // Every page was confirmed, but they are the file's only if nobody changed it meanwhile.
-        failure = file.Changed();
+    // Every page was confirmed, but they are the file's only if nobody changed it meanwhile.
+    if (auto unchanged = file.Unchanged(); !unchanged) {
+        return Ended(ProgramEnding::WriteFailed, std::move(unchanged.error()), offset);
     }
+    return {ProgramEnding::Success, std::nullopt, static_cast<std::uint64_t>(offset)};
+}
 
-    const bool success = failure.empty();
+ProgramResult ProgramJob::ShowEnding(FirmwareFile& file, ProgramResult written) {
+    const bool success = written.ending == ProgramEnding::Success;
     if (!success) {
         display.Text(texts::kWriteError);
         display.Result(false);
@@ -214,10 +237,16 @@ ProgramResult ProgramJob::ProgramFlash(std::stop_token stop) {
     display.Progress(0);
     display.Enable(true);
     display.Result(success);
-    return {success ? ProgramEnding::Success : ProgramEnding::WriteFailed, std::move(failure),
-            static_cast<std::uint64_t>(offset)};
+    return written;
 }
 
+ProgramResult ProgramJob::EndWithRedBar(const char* line, ProgramEnding ending, Fault fault) {
+    display.Text(line);
+    display.Progress(0);
+    display.Enable(true);
+    display.Result(false);
+    return Ended(ending, std::move(fault));
+}
 const char* ToString(ProgramEnding ending) {
     switch (ending) {
         case ProgramEnding::Success:

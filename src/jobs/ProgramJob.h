@@ -8,7 +8,10 @@
 #include <string>
 
 #include "display/DisplaySink.h"
+#include "jobs/FirmwareFile.h"
 #include "jobs/FirmwarePath.h"
+#include "link/CCodeProgram.h"
+#include "link/Fault.h"
 #include "link/ProgrammerLink.h"
 
 namespace tarnwick {
@@ -27,7 +30,7 @@ enum class ProgramEnding {
 
 struct ProgramResult {
     ProgramEnding ending = ProgramEnding::Success;
-    std::string detail;  // what failed and where, for a person; empty on success
+    std::optional<Fault> fault;  // what ended the job short of success, and where; none on success
     // Bytes of the file the programmer confirmed; on success the whole file as it was opened.
     std::uint64_t bytesWritten = 0;
 };
@@ -64,7 +67,15 @@ class ProgramJob {
     ProgramResult ProgramFlash(std::stop_token stop = {});
 
   private:
-    ProgramResult EndWithRedBar(const char* line, ProgramEnding ending, std::string detail);
+    // The job's steps, in order. A step that ends the job early returns that ending.
+    std::optional<ProgramResult> OpenImage(FirmwareFile& file, const std::string& path);
+    std::optional<ProgramResult> EraseBlocks(CCodeProgram& program, std::int64_t length,
+                                             const std::stop_token& stop);
+    ProgramResult WritePages(CCodeProgram& program, FirmwareFile& file,
+                             const std::stop_token& stop);
+    ProgramResult ShowEnding(FirmwareFile& file, ProgramResult written);
+
+    ProgramResult EndWithRedBar(const char* line, ProgramEnding ending, Fault fault);
 
     ProgrammerLink& link;
     const FirmwarePath& firmwarePath;

@@ -18,21 +18,29 @@ FlashReadBack::~FlashReadBack() {
     }
 }
 
-ReadBackResult FlashReadBack::Abandon(ReadBackEnding ending, std::string detail) {
+ReadBackResult FlashReadBack::Abandon(ReadBackEnding ending, Fault fault) {
     std::fclose(file);
     file = nullptr;
     std::remove(path.c_str());
-    return {ending, std::move(detail), 0};
+    return {ending, std::move(fault), 0};
 }
 
 ReadBackResult FlashReadBack::Open(std::shared_ptr<PassThrough> device,
                                    const std::string& outputPath) {
     program.SetDevice(std::move(device));
     std::int32_t linkStatus = 0;
-    if (!program.GetLinkStatus(linkStatus)) {
-        return {ReadBackEnding::NotAnswering,
-                "link status query: " + program.LastFault().Describe(), 0};
+    if (auto asked = program.GetLinkStatus(linkStatus); !asked) {
+        return {ReadBackEnding::NotAnswering, std::move(asked.error()).Within("link status query"),
+                0};
     }
+    if (auto created = Create(outputPath); !created) {
+        return {ReadBackEnding::OpenFailed, std::move(created.error()), 0};
+    }
+    path = outputPath;
+    return {};
+}
+
+Result<void> FlashReadBack::Create(const std::string& outputPath) {
     // Non-blocking and checked before truncating: a FIFO would hold the job in open(), and a
     // device node must neither be written to nor removed when the read-back fails.
     const int fd = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
@@ -41,48 +49,48 @@ ReadBackResult FlashReadBack::Open(std::shared_ptr<PassThrough> device,
         const int error = errno;
         // A FIFO without a reader (ENXIO) or a socket: say what it is.
         if (::stat(outputPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-            return {ReadBackEnding::OpenFailed, NotRegularFileProblem(outputPath, st.st_mode), 0};
+            return RequireRegularFile(outputPath, st.st_mode);
         }
-        return {ReadBackEnding::OpenFailed, outputPath + ": " + std::strerror(error), 0};
+        return SystemFault(outputPath, error);
     }
-    std::string problem = ::fstat(fd, &st) != 0 ? outputPath + ": " + std::strerror(errno)
-                                                : NotRegularFileProblem(outputPath, st.st_mode);
-    const int flags = problem.empty() ? ::fcntl(fd, F_GETFL) : -1;
-    if (problem.empty() && (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
-                            ::ftruncate(fd, 0) != 0 || (file = ::fdopen(fd, "wb")) == nullptr)) {
-        problem = outputPath + ": " + std::strerror(errno);
+    Result<void> made = ::fstat(fd, &st) != 0 ? SystemFault(outputPath, errno)
+                                              : RequireRegularFile(outputPath, st.st_mode);
+    const int flags = made ? ::fcntl(fd, F_GETFL) : -1;
+    if (made && (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+                 ::ftruncate(fd, 0) != 0 || (file = ::fdopen(fd, "wb")) == nullptr)) {
+        made = SystemFault(outputPath, errno);
     }
-    if (!problem.empty()) {
+    if (!made) {
         ::close(fd);
-        return {ReadBackEnding::OpenFailed, std::move(problem), 0};
     }
-    path = outputPath;
-    return {ReadBackEnding::Success, {}, 0};
+    return made;
 }
 
 ReadBackResult FlashReadBack::ReadPages(std::int64_t length, ProgressObserver* progress,
                                         std::stop_token stop) {
     if (file == nullptr) {
-        return {ReadBackEnding::OpenFailed, "read-back without an output file", 0};
+        return {ReadBackEnding::OpenFailed, Fault::Because("read-back without an output file"), 0};
     }
     const std::int64_t pages = length / kPageSize;
     const auto total = static_cast<std::uint64_t>(pages > 0 ? pages * kPageSize : 0);
     std::array<std::uint8_t, kPageSize> page{};
     for (std::int64_t i = 0; i < pages; ++i) {
         if (stop.stop_requested()) {
-            return Abandon(ReadBackEnding::Cancelled, "read-back stopped");
+            return Abandon(ReadBackEnding::Cancelled, Fault::Because("read-back stopped"));
         }
         const std::int64_t address = i * kPageSize;
         // Cleared so that no page is ever saved with what the page before left.
         page.fill(0);
-        if (!program.ReadFlash(static_cast<std::int32_t>(address), page.data(), kPageSize)) {
+        if (auto read =
+                program.ReadFlash(static_cast<std::int32_t>(address), page.data(), kPageSize);
+            !read) {
             char where[48];
-            std::snprintf(where, sizeof where,
-                          "page read at 0x%06llx: ", static_cast<unsigned long long>(address));
-            return Abandon(ReadBackEnding::ReadFailed, where + program.LastFault().Describe());
+            std::snprintf(where, sizeof where, "page read at 0x%06llx",
+                          static_cast<unsigned long long>(address));
+            return Abandon(ReadBackEnding::ReadFailed, std::move(read.error()).Within(where));
         }
         if (std::fwrite(page.data(), 1, page.size(), file) != page.size()) {
-            return Abandon(ReadBackEnding::ReadFailed, path + ": " + std::strerror(errno));
+            return Abandon(ReadBackEnding::ReadFailed, SystemFault(path, errno).error());
         }
         if (progress != nullptr) {
             progress->PageConfirmed(static_cast<std::uint64_t>(address + kPageSize), total);
@@ -91,10 +99,11 @@ ReadBackResult FlashReadBack::ReadPages(std::int64_t length, ProgressObserver* p
     const int closed = std::fclose(file);
     file = nullptr;
     if (closed != 0) {
+        const int error = errno;
         std::remove(path.c_str());
-        return {ReadBackEnding::ReadFailed, path + ": " + std::strerror(errno), 0};
+        return {ReadBackEnding::ReadFailed, SystemFault(path, error).error(), 0};
     }
-    return {ReadBackEnding::Success, {}, total};
+    return {ReadBackEnding::Success, std::nullopt, total};
 }
 
 ReadBackResult ReadFlashToFile(std::shared_ptr<PassThrough> device, const std::string& path,

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -22,7 +23,7 @@ enum class ReadBackEnding {
 
 struct ReadBackResult {
     ReadBackEnding ending = ReadBackEnding::Success;
-    std::string detail;
+    std::optional<Fault> fault;  // what ended it short of success; none on success
     std::uint64_t bytesWritten = 0;
 };
 
@@ -45,7 +46,9 @@ class FlashReadBack {
                              std::stop_token stop = {});
 
   private:
-    ReadBackResult Abandon(ReadBackEnding ending, std::string detail);
+    // The output file, made empty; refuses what is no regular file.
+    Result<void> Create(const std::string& outputPath);
+    ReadBackResult Abandon(ReadBackEnding ending, Fault fault);
 
     CCodeProgram program;
     std::FILE* file = nullptr;

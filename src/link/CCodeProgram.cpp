@@ -1,6 +1,5 @@
 #include "link/CCodeProgram.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -8,33 +7,35 @@
 
 namespace tarnwick {
 
-bool CCodeProgram::SetDevice(std::shared_ptr<PassThrough> device) {
+void CCodeProgram::SetDevice(std::shared_ptr<PassThrough> device) {
     deviceHandle = std::move(device);
-    return true;
 }
 
-bool CCodeProgram::ReadFlash(std::int32_t address, std::uint8_t* buffer, std::int32_t length) {
+Result<void> CCodeProgram::ReadFlash(std::int32_t address, std::uint8_t* buffer,
+                                     std::int32_t length) {
     if (length < 0 || (length > 0 && buffer == nullptr)) {
-        return Refuse("page read with an invalid buffer");
+        return Fail("page read with an invalid buffer");
     }
     commandBlock =
         MakePageRead(static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(length));
     return PassThroughIn(static_cast<std::uint32_t>(length), buffer);
 }
 
-bool CCodeProgram::WriteFlash(std::int32_t address, std::int32_t length, const std::uint8_t* data) {
+Result<void> CCodeProgram::WriteFlash(std::int32_t address, std::int32_t length,
+                                      const std::uint8_t* data) {
     if (length < 0 || (length > 0 && data == nullptr)) {
-        return Refuse("page write with an invalid buffer");
+        return Fail("page write with an invalid buffer");
     }
     commandBlock = MakePageWrite(static_cast<std::uint32_t>(address),
                                  static_cast<std::uint32_t>(length), CalcCrc16(data, length));
     return PassThroughOut(static_cast<std::uint32_t>(length), data);
 }
 
-bool CCodeProgram::QueryStatus(std::uint8_t subCode, std::int32_t address, std::int32_t length) {
+Result<void> CCodeProgram::QueryStatus(std::uint8_t subCode, std::int32_t address,
+                                       std::int32_t length) {
     // The reply lands in replyBuffer; a longer transfer would run past it.
     if (length < 0 || static_cast<std::size_t>(length) > replyBuffer.size()) {
-        return Refuse("status query longer than the reply buffer");
+        return Fail("status query longer than the reply buffer");
     }
     // Cleared so that a reply that never arrived cannot be read as the previous one.
     replyBuffer.fill(0);
@@ -43,42 +44,42 @@ bool CCodeProgram::QueryStatus(std::uint8_t subCode, std::int32_t address, std::
     return PassThroughIn(static_cast<std::uint32_t>(length), replyBuffer.data());
 }
 
-bool CCodeProgram::EraseBlock(std::int32_t address) {
+Result<void> CCodeProgram::EraseBlock(std::int32_t address) {
     replyBuffer.fill(0);
     commandBlock = MakeBlockErase(static_cast<std::uint32_t>(address));
-    if (!PassThroughIn(kReplyLength, replyBuffer.data())) {
-        return false;
+    if (auto sent = PassThroughIn(kReplyLength, replyBuffer.data()); !sent) {
+        return sent;
     }
     if (replyBuffer[0] != kOpPageWrite || replyBuffer[1] != kSubErase) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "erase reply %02x %02x, expected fb 00", replyBuffer[0],
                       replyBuffer[1]);
-        return Refuse(buf);
+        return Fail(buf);
     }
-    return true;
+    return {};
 }
 
-bool CCodeProgram::GetLinkStatus(std::int32_t& value) {
+Result<void> CCodeProgram::GetLinkStatus(std::int32_t& value) {
     return ReadStatus(kSubLinkStatus, value);
 }
 
-bool CCodeProgram::GetWriteStatus(std::int32_t& value) {
+Result<void> CCodeProgram::GetWriteStatus(std::int32_t& value) {
     return ReadStatus(kSubWriteStatus, value);
 }
 
-bool CCodeProgram::ReadStatus(std::uint8_t subCode, std::int32_t& value) {
-    if (!QueryStatus(subCode, 0, static_cast<std::int32_t>(kReplyLength))) {
-        return false;
+Result<void> CCodeProgram::ReadStatus(std::uint8_t subCode, std::int32_t& value) {
+    if (auto sent = QueryStatus(subCode, 0, static_cast<std::int32_t>(kReplyLength)); !sent) {
+        return sent;
     }
     value = 0;
     if (replyBuffer[0] != kOpStatus || replyBuffer[1] != subCode) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "status reply %02x %02x, expected fc %02x", replyBuffer[0],
                       replyBuffer[1], subCode);
-        return Refuse(buf);
+        return Fail(buf);
     }
     value = replyBuffer[2];
-    return true;
+    return {};
 }
 
 std::uint16_t CCodeProgram::CalcCrc16(const std::uint8_t* data, std::int32_t length) {
@@ -89,19 +90,19 @@ std::uint16_t CCodeProgram::CalcCrc16(const std::uint8_t* data, std::int32_t len
     return Crc16Xmodem(data, counted);
 }
 
-bool CCodeProgram::PassThroughIn(std::uint32_t transferLength, void* buffer) {
+Result<void> CCodeProgram::PassThroughIn(std::uint32_t transferLength, void* buffer) {
     return Send(DataDirection::In, transferLength, buffer);
 }
 
-bool CCodeProgram::PassThroughOut(std::uint32_t transferLength, const void* buffer) {
+Result<void> CCodeProgram::PassThroughOut(std::uint32_t transferLength, const void* buffer) {
     // The transport only reads an outgoing buffer; its request type is shared with data-in.
     return Send(DataDirection::Out, transferLength, const_cast<void*>(buffer));
 }
 
-bool CCodeProgram::Send(DataDirection direction, std::uint32_t transferLength, void* buffer) {
-    lastFault = {};
+Result<void> CCodeProgram::Send(DataDirection direction, std::uint32_t transferLength,
+                                void* buffer) {
     if (!deviceHandle) {
-        return Refuse("no programmer");
+        return Fail("no programmer");
     }
     PassThroughRequest request;
     request.cdb = commandBlock;
@@ -109,27 +110,9 @@ bool CCodeProgram::Send(DataDirection direction, std::uint32_t transferLength, v
     request.transferLength = transferLength;
     request.buffer = buffer;
     request.timeout = direction == DataDirection::In ? kTimeoutIn : kTimeoutOut;
-    if (!deviceHandle->Exchange(request, &lastFault)) {
-        return false;
-    }
-    // Bytes that did not move would leave part of a reply from before: read as this one, a
-    // stale status 0 would confirm a page never taken. The contract says a transport fails such
-    // an exchange; this holds even for one that does not.
-    if (lastFault.residual != 0) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "short transfer, %u of %u bytes moved",
-                      transferLength - std::min(lastFault.residual, transferLength),
-                      transferLength);
-        lastFault.what = buf;
-        return false;
-    }
-    return true;
-}
-
-bool CCodeProgram::Refuse(const char* why) {
-    lastFault = {};
-    lastFault.what = why;
-    return false;
+    // A transport fails an exchange that moved fewer bytes than asked: part of a reply from
+    // before, read as this one, would let a stale status 0 confirm a page never taken.
+    return deviceHandle->Exchange(request);
 }
 
 }  // namespace tarnwick

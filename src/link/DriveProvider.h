@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "link/Fault.h"
 #include "link/PassThrough.h"
 
 namespace tarnwick {
@@ -34,10 +35,10 @@ struct OpenedDrive {
     // the last reference closes it.
     std::unique_ptr<PassThrough> device;
     bool missing = false;  // not opened because there is no such drive
-    // The drive's identification; none when it could not be read (see `error`).
+    // The drive's identification; none when it could not be read (see `fault`).
     std::optional<StorageIdentity> identity;
-    // Why the drive was not opened or not identified, with the drive's name, for a person.
-    std::string error;
+    // Why the drive was not opened or not identified, naming the drive; none when it was both.
+    std::optional<Fault> fault;
 };
 
 // The machine's drives by number, as the platform names them. Drive 0 names no drive: the

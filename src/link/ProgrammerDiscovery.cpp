@@ -72,7 +72,7 @@ std::unique_ptr<PassThrough> ProgrammerDiscovery::ProbeDrive(std::int8_t drive,
         report->driveName = drives.DriveName(drive);
         report->verdict = verdict;
         report->identity = opened.identity.value_or(StorageIdentity{});
-        report->error = std::move(opened.error);
+        report->error = opened.fault ? opened.fault->Describe() : std::string();
     }
     if (verdict != ProbeVerdict::Programmer) {
         return nullptr;  // closes the drive if it was opened

@@ -100,24 +100,20 @@ class FuzzDevice : public PassThrough {
   public:
     FuzzDevice(FuzzedDataProvider& input, Ledger& ledger) : in(input), book(ledger) {}
 
-    bool Exchange(const PassThroughRequest& request, TransferFault* fault) override {
+    Result<void> Exchange(const PassThroughRequest& request) override {
         const DecodedCommand cmd = DecodeCommand(request.cdb);
         const std::uint32_t length = request.transferLength;
         const bool dataIn = request.direction == DataDirection::In;
         std::vector<std::uint8_t> reply = RightReply(cmd, length);
-        bool ok = true;
+        Result<void> ok;
         switch (in.ConsumeIntegralInRange(0, 3)) {
             case 0: {  // failed, after part of the data phase moved
                 const auto moved = in.ConsumeIntegralInRange<std::uint32_t>(0, length);
                 if (dataIn && moved > 0) {
                     std::copy_n(reply.begin(), moved, static_cast<std::uint8_t*>(request.buffer));
                 }
-                if (fault != nullptr) {
-                    *fault = {};
-                    fault->residual = length - moved;
-                    fault->what = "fuzzed failure";
-                }
-                ok = false;
+                ok = Fail("fuzzed failure");
+                ok.error().scsi.residual = length - moved;
                 break;
             }
             case 1:
@@ -136,7 +132,7 @@ class FuzzDevice : public PassThrough {
         if (ok && dataIn && length > 0) {
             std::copy(reply.begin(), reply.end(), static_cast<std::uint8_t*>(request.buffer));
         }
-        Record(cmd, ok, reply);
+        Record(cmd, ok.has_value(), reply);
         return ok;
     }
 
@@ -224,8 +220,7 @@ void CheckJob(const std::shared_ptr<PassThrough>& device, const Ledger& ledger) 
 
 void CheckVerify(const std::shared_ptr<PassThrough>& device, const Ledger& ledger) {
     const Fixture& f = TheFixture();
-    const VerifyResult result = VerifyFlash(device, f.firmwarePath);
-    if (!result.identical) {
+    if (!VerifyFlash(device, f.firmwarePath)) {
         return;
     }
     for (std::uint32_t a = 0; a < kFileLength; a += kPageSize) {

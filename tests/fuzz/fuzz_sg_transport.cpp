@@ -107,14 +107,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         request.buffer = buffer.empty() ? nullptr : buffer.data();
         request.timeout = std::chrono::milliseconds(in.ConsumeIntegral<std::uint16_t>());
         kernel.answer = {};
-        TransferFault fault;
-
-        const bool ok = transport.Exchange(request, &fault);
+        const Result<void> ok = transport.Exchange(request);
+        const ScsiDetail fault = ok ? ScsiDetail{} : ok.error().scsi;
 
         const Answer& a = kernel.answer;
         const bool whole = a.ioctlOk && a.clean && a.resid <= 0;
-        Expect(ok == whole, "success other than a clean exchange that moved every byte");
-        Expect(ok || !fault.what.empty(), "a failure without a cause");
+        Expect(ok.has_value() == whole,
+               "success other than a clean exchange that moved every byte");
+        Expect(ok || !ok.error().cause.empty(), "a failure without a cause");
         Expect(fault.residual <= request.transferLength, "a residue beyond the data phase");
         Expect(!a.ioctlOk || !a.clean || a.resid <= 0 ||
                    fault.residual == std::min<std::uint32_t>(static_cast<std::uint32_t>(a.resid),

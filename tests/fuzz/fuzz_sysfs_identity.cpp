@@ -152,11 +152,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The path as a caller may spell it, or one that is not there.
     const std::array<std::string, 4> spellings = {"sg2", "sg2/", "sg2/../sg2", "sg9"};
     const std::size_t spelling = in.ConsumeIntegralInRange<std::size_t>(0, 3);
-    std::string error;
-    const auto identity = ReadSysfsStorageIdentity(root, device / spellings[spelling], &error);
+    const auto identity = ReadSysfsStorageIdentity(root, device / spellings[spelling]);
 
     if (spelling == 3 || unreadable) {
-        Expect(!identity && !error.empty(), "an identity from a missing device or vendor");
+        Expect(!identity && !identity.error().Describe().empty(),
+               "an identity from a missing device or vendor");
         return 0;
     }
     Expect(identity.has_value(), "no identity from a readable tree");

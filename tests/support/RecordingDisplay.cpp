@@ -14,7 +14,7 @@ Shown Progress(std::int64_t percent) {
 Shown Enable(bool on) {
     return {DISPLAY_ENABLE, on ? 1 : 0, {}};
 }
-Shown Result(bool success) {
+Shown Bar(bool success) {
     return {DISPLAY_RESULT, success ? 1 : 0, {}};
 }
 

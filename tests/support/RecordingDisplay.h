@@ -20,7 +20,7 @@ Shown Reset();
 Shown Text(std::string text);
 Shown Progress(std::int64_t percent);
 Shown Enable(bool on);
-Shown Result(bool success);
+Shown Bar(bool success);  // the job's ending shown: green or red
 
 // Records display commands and message boxes from any thread.
 class RecordingDisplay : public DisplaySink, public MessageBoxSink {

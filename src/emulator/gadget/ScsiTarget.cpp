@@ -198,15 +198,17 @@ CommandResult ScsiTarget::Vendor(const CommandBlockWrapper& cbw, std::span<std::
     } else {
         request.buffer = dataOut.empty() ? nullptr : dataOut.data();
     }
-    TransferFault fault;
-    if (programmer.Exchange(request, &fault)) {
+    const auto exchanged = programmer.Exchange(request);
+    if (exchanged) {
         return result;
     }
+    const Fault& fault = exchanged.error();
     // A reply cut short is not an error of the device: the bytes that moved go back as a short
     // data-in with GOOD status, and the host sees the rest missing as its residue.
-    if (request.direction == DataDirection::In && fault.sysErrno == 0 && fault.scsiStatus == 0 &&
-        fault.residual > 0 && fault.residual <= request.transferLength) {
-        result.dataIn.resize(request.transferLength - fault.residual);
+    if (request.direction == DataDirection::In && fault.sysErrno == 0 &&
+        fault.scsi.scsiStatus == 0 && fault.scsi.residual > 0 &&
+        fault.scsi.residual <= request.transferLength) {
+        result.dataIn.resize(request.transferLength - fault.scsi.residual);
         return result;
     }
     result.dataIn.clear();
@@ -219,9 +221,9 @@ CommandResult ScsiTarget::Vendor(const CommandBlockWrapper& cbw, std::span<std::
         return result;
     }
     result.outcome = Outcome::CheckCondition;
-    if (fault.senseLength >= 14) {
-        sense = {static_cast<std::uint8_t>(fault.sense[2] & 0x0F), fault.sense[12],
-                 fault.sense[13]};
+    if (fault.scsi.senseLength >= 14) {
+        sense = {static_cast<std::uint8_t>(fault.scsi.sense[2] & 0x0F), fault.scsi.sense[12],
+                 fault.scsi.sense[13]};
     } else {
         sense = {kSenseHardwareError, kAscInternalTargetFailure, 0};
     }

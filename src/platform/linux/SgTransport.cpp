@@ -94,32 +94,32 @@ unsigned TimeoutMilliseconds(std::chrono::milliseconds timeout) {
 
 }  // namespace
 
-std::unique_ptr<SgTransport> SgTransport::Open(SysCalls& sys, const std::string& path, int* error,
-                                               std::string* message) {
-    auto fail = [&](int err, const char* what) -> std::unique_ptr<SgTransport> {
-        if (error != nullptr) {
-            *error = err;
-        }
-        if (message != nullptr) {
-            *message = std::string(what) + " " + path + ": " + SysCalls::ErrorText(err);
-            if (err == EACCES || err == EPERM) {
-                *message += "; ";
-                *message += PermissionHint();
-            }
-        }
-        return nullptr;
-    };
+namespace {
 
+// The errno's text, and for a refused access how to get it.
+Fault SysFault(int error) {
+    std::string cause = SysCalls::ErrorText(error);
+    if (error == EACCES || error == EPERM) {
+        cause += "; ";
+        cause += SgTransport::PermissionHint();
+    }
+    return Fault::Because(std::move(cause), error);
+}
+
+}  // namespace
+
+Result<std::unique_ptr<SgTransport>> SgTransport::Open(SysCalls& sys, const std::string& path) {
     // Non-blocking for the open only: without it the open would wait for another program's
     // exclusive use of the device or for the SCSI error handling to finish.
     const int fd = sys.Open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return fail(errno, "cannot open");
+        return Fail(SysFault(errno).Within("cannot open " + path));
     }
     auto transport = std::make_unique<SgTransport>(sys, fd, path);
     const int flags = sys.GetFlags(fd);
     if (flags < 0 || sys.SetFlags(fd, flags & ~O_NONBLOCK) < 0) {
-        return fail(errno, "cannot set the flags of");  // `transport` closes the descriptor
+        // `transport` closes the descriptor
+        return Fail(SysFault(errno).Within("cannot set the flags of " + path));
     }
     return transport;
 }
@@ -132,16 +132,13 @@ SgTransport::~SgTransport() {
     sys.Close(fd);
 }
 
-bool SgTransport::Exchange(const PassThroughRequest& request, TransferFault* fault) {
-    TransferFault local;
-    TransferFault& out = fault != nullptr ? *fault : local;
-    out = TransferFault{};
-
+Result<void> SgTransport::Exchange(const PassThroughRequest& request) {
+    const std::string where = "SG_IO on " + path;
     if (request.buffer == nullptr && request.transferLength != 0) {
-        out.sysErrno = EINVAL;
-        out.what = "SG_IO on " + path + ": no buffer for " +
-                   std::to_string(request.transferLength) + " bytes";
-        return false;
+        return Fail(
+            Fault::Because("no buffer for " + std::to_string(request.transferLength) + " bytes",
+                           EINVAL)
+                .Within(where));
     }
 
     CommandBlock cdb = request.cdb;  // sg_io_hdr wants a non-const pointer
@@ -160,49 +157,43 @@ bool SgTransport::Exchange(const PassThroughRequest& request, TransferFault* fau
     header.timeout = TimeoutMilliseconds(request.timeout);
 
     if (sys.SgIo(fd, &header) < 0) {
-        out.sysErrno = errno;
-        out.what = "SG_IO on " + path + ": " + SysCalls::ErrorText(out.sysErrno);
-        if (out.sysErrno == EACCES || out.sysErrno == EPERM) {
-            out.what += "; ";
-            out.what += PermissionHint();
-        }
-        return false;
+        return Fail(SysFault(errno).Within(where));
     }
 
+    Fault fault;
+    ScsiDetail& out = fault.scsi;
     out.hostStatus = header.host_status;
     out.driverStatus = header.driver_status;
     out.scsiStatus = header.status;
     out.senseLength = std::min<std::uint8_t>(header.sb_len_wr, kSenseLength);
     std::copy_n(sense.begin(), out.senseLength, out.sense.begin());
 
-    std::string cause;
     if (header.host_status != 0) {
-        cause = "host adapter status " + Hex(header.host_status) + " (" +
-                HostStatusName(header.host_status) + ")";
+        fault.cause = "host adapter status " + Hex(header.host_status) + " (" +
+                      HostStatusName(header.host_status) + ")";
         if (header.host_status == kHostTimeOut) {
-            cause += NoAnswerWithin(header.timeout);
+            fault.cause += NoAnswerWithin(header.timeout);
         }
     } else if ((header.driver_status & ~kDriverSense) != 0) {
-        cause = "driver status " + Hex(header.driver_status) + " (" +
-                DriverStatusName(header.driver_status) + ")";
+        fault.cause = "driver status " + Hex(header.driver_status) + " (" +
+                      DriverStatusName(header.driver_status) + ")";
         if ((header.driver_status & 0x07) == kDriverTimeout) {
-            cause += NoAnswerWithin(header.timeout);
+            fault.cause += NoAnswerWithin(header.timeout);
         }
     } else if (header.status != kStatusGood) {
         // Without this a CHECK CONDITION would pass, and the reply buffer would hold nothing
         // the device sent.
-        cause = ScsiStatusName(header.status);
+        fault.cause = ScsiStatusName(header.status);
     } else if (header.resid > 0) {
         // A short data-in phase leaves stale bytes at the end of the caller's buffer; a short
         // page write left part of the page unsent. Neither is the exchange that was asked for.
         out.residual = std::min(static_cast<std::uint32_t>(header.resid), header.dxfer_len);
-        cause = "short transfer, " + std::to_string(header.dxfer_len - out.residual) + " of " +
-                std::to_string(header.dxfer_len) + " bytes moved";
+        fault.cause = "short transfer, " + std::to_string(header.dxfer_len - out.residual) +
+                      " of " + std::to_string(header.dxfer_len) + " bytes moved";
     } else {
-        return true;
+        return {};
     }
-    out.what = "SG_IO on " + path + ": " + cause;
-    return false;
+    return Fail(std::move(fault).Within(where));
 }
 
 const char* SgTransport::PermissionHint() {

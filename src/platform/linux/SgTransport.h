@@ -20,10 +20,9 @@ class SgTransport final : public PassThrough {
     // The sense area offered to the device (as much as the programmer ever sends).
     static constexpr unsigned char kSenseLength = 26;
 
-    // Opens `path` for reading and writing. nullptr on failure, with *error (when given) set to
-    // errno (ENOENT, ENXIO or ENODEV: no such device) and *message to a sentence for a person.
-    static std::unique_ptr<SgTransport> Open(SysCalls& sys, const std::string& path,
-                                             int* error = nullptr, std::string* message = nullptr);
+    // Opens `path` for reading and writing. The fault keeps errno (ENOENT, ENXIO or ENODEV: no
+    // such device, see IsMissingDevice).
+    static Result<std::unique_ptr<SgTransport>> Open(SysCalls& sys, const std::string& path);
 
     // Takes over `fd`, already open on `path`.
     SgTransport(SysCalls& sys, int fd, std::string path);
@@ -31,7 +30,7 @@ class SgTransport final : public PassThrough {
     SgTransport(const SgTransport&) = delete;
     SgTransport& operator=(const SgTransport&) = delete;
 
-    bool Exchange(const PassThroughRequest& request, TransferFault* fault) override;
+    Result<void> Exchange(const PassThroughRequest& request) override;
 
     int Fd() const { return fd; }
     const std::string& Path() const { return path; }

@@ -5,8 +5,8 @@
 #include <sys/sysmacros.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
-#include <system_error>
 
 #include "platform/linux/SgTransport.h"
 #include "platform/linux/SysfsStorageIdentity.h"
@@ -21,12 +21,19 @@ struct UdevDeviceUnref {
 
 }  // namespace
 
-SysfsDriveProvider::SysfsDriveProvider(SysCalls& sys_) : sys(sys_), context(udev_new()) {
+Result<std::unique_ptr<SysfsDriveProvider>> SysfsDriveProvider::Create(SysCalls& sys) {
+    errno = 0;
+    udev* context = udev_new();
     if (context == nullptr) {
-        throw std::system_error(errno != 0 ? errno : ENOMEM, std::generic_category(),
-                                "libudev: cannot create a context for reading sysfs");
+        const int error = errno != 0 ? errno : ENOMEM;
+        return Fail(Fault::Because(std::strerror(error), error)
+                        .Within("libudev: cannot create a context for reading sysfs"));
     }
+    return std::unique_ptr<SysfsDriveProvider>(new SysfsDriveProvider(sys, context));
 }
+
+SysfsDriveProvider::SysfsDriveProvider(SysCalls& sys_, udev* context_)
+    : sys(sys_), context(context_) {}
 
 SysfsDriveProvider::~SysfsDriveProvider() {
     udev_unref(context);
@@ -44,29 +51,30 @@ OpenedDrive SysfsDriveProvider::Open(std::int8_t drive) {
     OpenedDrive result;
     if (drive < 1) {
         result.missing = true;
-        result.error = "drive " + std::to_string(drive) + " has no device node";
+        result.fault = Fault::Because("drive " + std::to_string(drive) + " has no device node");
         return result;
     }
     const std::string name = DriveName(drive);
-    int error = 0;
-    auto transport = SgTransport::Open(sys, name, &error, &result.error);
+    auto transport = SgTransport::Open(sys, name);
     if (!transport) {
-        result.missing = SgTransport::IsMissingDevice(error);
+        result.missing = SgTransport::IsMissingDevice(transport.error().sysErrno);
+        result.fault = std::move(transport.error());
         return result;
     }
 
     // Identified by the descriptor, not the name, so the answer is about the device that was
     // opened even if the numbering changed in between.
     struct stat st {};
-    const bool statted = sys.Fstat(transport->Fd(), &st) == 0;
+    const bool statted = sys.Fstat((*transport)->Fd(), &st) == 0;
     const int statError = errno;
-    result.device = std::move(transport);
+    result.device = std::move(*transport);
     if (!statted) {
-        result.error = "cannot stat " + name + ": " + SysCalls::ErrorText(statError);
+        result.fault =
+            Fault::Because(SysCalls::ErrorText(statError), statError).Within("cannot stat " + name);
         return result;
     }
     if (!S_ISCHR(st.st_mode)) {
-        result.error = name + " is not a character device";
+        result.fault = Fault::Because(name + " is not a character device");
         return result;
     }
     const std::unique_ptr<udev_device, UdevDeviceUnref> device(
@@ -74,20 +82,22 @@ OpenedDrive SysfsDriveProvider::Open(std::int8_t drive) {
     const std::string number =
         std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
     if (!device) {
-        result.error = "no sysfs entry for " + name + " (character device " + number + ")";
+        result.fault =
+            Fault::Because("no sysfs entry for " + name + " (character device " + number + ")");
         return result;
     }
     const char* subsystem = udev_device_get_subsystem(device.get());
     if (subsystem == nullptr || std::string_view(subsystem) != "scsi_generic") {
-        result.error = name + " (" + number + ") is not a SCSI generic device";
+        result.fault = Fault::Because(name + " (" + number + ") is not a SCSI generic device");
         return result;
     }
     const char* syspath = udev_device_get_syspath(device.get());
-    std::string why;
-    result.identity = ReadSysfsStorageIdentity("/sys", syspath != nullptr ? syspath : "", &why);
-    if (!result.identity) {
-        result.error = name + ": " + why;
+    auto identity = ReadSysfsStorageIdentity("/sys", syspath != nullptr ? syspath : "");
+    if (!identity) {
+        result.fault = std::move(identity.error()).Within(name);
+        return result;
     }
+    result.identity = *identity;
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "link/DriveProvider.h"
@@ -14,12 +15,11 @@ namespace tarnwick {
 // /dev/sg0 on can be the programmer; drive 0 has no node. Opens it with SgTransport and
 // identifies exactly the device it opened: its device number leads (through libudev) to its
 // sysfs directory, which ReadSysfsStorageIdentity then reads.
-// Called on the display's thread only (a libudev context is not thread-safe). Construction
-// throws std::system_error when libudev cannot be set up; Open reports every failure in its
-// result.
+// Called on the display's thread only (a libudev context is not thread-safe). Create fails when
+// libudev cannot be set up; Open reports every failure in its result.
 class SysfsDriveProvider final : public DriveProvider {
   public:
-    explicit SysfsDriveProvider(SysCalls& sys = SysCalls::Real());
+    static Result<std::unique_ptr<SysfsDriveProvider>> Create(SysCalls& sys = SysCalls::Real());
     ~SysfsDriveProvider() override;
     SysfsDriveProvider(const SysfsDriveProvider&) = delete;
     SysfsDriveProvider& operator=(const SysfsDriveProvider&) = delete;
@@ -31,6 +31,8 @@ class SysfsDriveProvider final : public DriveProvider {
     static std::string NodeName(std::int8_t drive);
 
   private:
+    SysfsDriveProvider(SysCalls& sys, udev* context);
+
     SysCalls& sys;
     udev* context;
 };

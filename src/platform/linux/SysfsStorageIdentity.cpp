@@ -67,16 +67,8 @@ bool IsBelow(const fs::path& path, const fs::path& directory) {
 
 }  // namespace
 
-std::optional<StorageIdentity> ReadSysfsStorageIdentity(const fs::path& sysfsRoot,
-                                                        const fs::path& syspath,
-                                                        std::string* error) {
-    auto fail = [&](std::string why) -> std::optional<StorageIdentity> {
-        if (error != nullptr) {
-            *error = std::move(why);
-        }
-        return std::nullopt;
-    };
-
+Result<StorageIdentity> ReadSysfsStorageIdentity(const fs::path& sysfsRoot,
+                                                 const fs::path& syspath) {
     const fs::path devices = (sysfsRoot / "devices").lexically_normal();
     fs::path device = syspath.lexically_normal();
     if (!device.has_filename()) {
@@ -84,7 +76,7 @@ std::optional<StorageIdentity> ReadSysfsStorageIdentity(const fs::path& sysfsRoo
     }
     std::error_code ec;
     if (!IsBelow(device, devices) || !fs::is_directory(device, ec)) {
-        return fail("no device " + syspath.string() + " in sysfs");
+        return Fail("no device " + syspath.string() + " in sysfs");
     }
 
     StorageIdentity identity;
@@ -101,7 +93,7 @@ std::optional<StorageIdentity> ReadSysfsStorageIdentity(const fs::path& sysfsRoo
             if (fs::exists(attribute, ec)) {
                 std::string value;
                 if (!ReadSmallFile(attribute, value)) {
-                    return fail("cannot read " + attribute.string());
+                    return Fail("cannot read " + attribute.string());
                 }
                 if (!value.empty() && value.back() == '\n') {
                     value.pop_back();  // sysfs's line end; the blanks belong to the value

@@ -1,10 +1,9 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
-#include <string>
 
 #include "link/DriveProvider.h"
+#include "link/Fault.h"
 
 namespace tarnwick {
 
@@ -17,11 +16,10 @@ namespace tarnwick {
 // - vendor: the `vendor` attribute of the nearest parent of subsystem "scsi" with
 //   DEVTYPE=scsi_device, minus the one line end sysfs adds (blanks are kept); none when there is
 //   no such parent or it has no vendor attribute.
-// Blocks only for sysfs reads; any thread. Fails (none, reason in *error) when `syspath` is not
-// a device directory there or the vendor attribute cannot be read.
+// Blocks only for sysfs reads; any thread. Fails when `syspath` is not a device directory there
+// or the vendor attribute cannot be read.
 // Taking the root as a parameter lets tests run it over fixture trees.
-std::optional<StorageIdentity> ReadSysfsStorageIdentity(const std::filesystem::path& sysfsRoot,
-                                                        const std::filesystem::path& syspath,
-                                                        std::string* error = nullptr);
+Result<StorageIdentity> ReadSysfsStorageIdentity(const std::filesystem::path& sysfsRoot,
+                                                 const std::filesystem::path& syspath);
 
 }  // namespace tarnwick

@@ -4,8 +4,8 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <string>
-#include <system_error>
 
 namespace tarnwick {
 
@@ -38,43 +38,41 @@ bool UdevMonitor::UdevDaemonRuns(const std::filesystem::path& control) {
     return std::filesystem::exists(control, ec);
 }
 
-UdevMonitor::UdevMonitor(Source source) {
+Result<std::unique_ptr<UdevMonitor>> UdevMonitor::Create(Source source) {
     if (source == Source::Automatic) {
         source = UdevDaemonRuns() ? Source::Udev : Source::Kernel;
     }
-    sourceName = source == Source::Udev ? "udev" : "kernel";
-
+    // Owned from the start, so its destructor frees whatever was set up before a failure.
+    std::unique_ptr<UdevMonitor> self(new UdevMonitor);
+    self->sourceName = source == Source::Udev ? "udev" : "kernel";
     auto fail = [&](int error, const char* step) {
-        const std::string what = std::string("udev monitor (") + sourceName + " source): " + step;
-        // The destructor does not run for a constructor that throws.
-        if (monitor != nullptr) {
-            udev_monitor_unref(monitor);
-        }
-        if (context != nullptr) {
-            udev_unref(context);
-        }
-        throw std::system_error(error != 0 ? error : EIO, std::generic_category(), what);
+        error = error != 0 ? error : EIO;
+        return Fail(
+            Fault::Because(std::strerror(error), error)
+                .Within(std::string("udev monitor (") + self->sourceName + " source): " + step));
     };
 
     errno = 0;
-    context = udev_new();
-    if (context == nullptr) {
-        fail(errno, "cannot create a libudev context");
+    self->context = udev_new();
+    if (self->context == nullptr) {
+        return fail(errno, "cannot create a libudev context");
     }
     errno = 0;
-    monitor = udev_monitor_new_from_netlink(context, sourceName);
-    if (monitor == nullptr) {
-        fail(errno, "cannot open the netlink socket");
+    self->monitor = udev_monitor_new_from_netlink(self->context, self->sourceName);
+    if (self->monitor == nullptr) {
+        return fail(errno, "cannot open the netlink socket");
     }
     for (const char* subsystem : kSubsystems) {
-        const int r = udev_monitor_filter_add_match_subsystem_devtype(monitor, subsystem, nullptr);
+        const int r =
+            udev_monitor_filter_add_match_subsystem_devtype(self->monitor, subsystem, nullptr);
         if (r < 0) {
-            fail(-r, "cannot set the subsystem filter");
+            return fail(-r, "cannot set the subsystem filter");
         }
     }
-    if (const int r = udev_monitor_enable_receiving(monitor); r < 0) {
-        fail(-r, "cannot start receiving");
+    if (const int r = udev_monitor_enable_receiving(self->monitor); r < 0) {
+        return fail(-r, "cannot start receiving");
     }
+    return self;
 }
 
 UdevMonitor::~UdevMonitor() {

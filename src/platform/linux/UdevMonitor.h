@@ -2,9 +2,11 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <string_view>
 
 #include "link/DeviceChangeSource.h"
+#include "link/Fault.h"
 
 struct udev;
 struct udev_monitor;
@@ -14,8 +16,8 @@ namespace tarnwick {
 // Device changes from the kernel's uevents through a libudev monitor: one notification per
 // add, remove or change of a device in the subsystems scsi_generic, scsi and usb.
 // Behaves as DeviceChangeSource says: the owner polls PollFd() and calls Dispatch() on its own
-// thread; nothing runs on another thread. Construction throws std::system_error naming the
-// source when the netlink socket cannot be set up.
+// thread; nothing runs on another thread. Create fails, naming the source, when the netlink
+// socket cannot be set up.
 class UdevMonitor final : public DeviceChangeSource {
   public:
     enum class Source {
@@ -24,7 +26,7 @@ class UdevMonitor final : public DeviceChangeSource {
         Kernel,     // straight from the kernel; containers have no udev daemon
     };
 
-    explicit UdevMonitor(Source source = Source::Automatic);
+    static Result<std::unique_ptr<UdevMonitor>> Create(Source source = Source::Automatic);
     ~UdevMonitor() override;
     UdevMonitor(const UdevMonitor&) = delete;
     UdevMonitor& operator=(const UdevMonitor&) = delete;
@@ -41,6 +43,8 @@ class UdevMonitor final : public DeviceChangeSource {
     static bool UdevDaemonRuns(const std::filesystem::path& control = "/run/udev/control");
 
   private:
+    UdevMonitor() = default;
+
     udev* context = nullptr;
     udev_monitor* monitor = nullptr;
     const char* sourceName = "kernel";

@@ -113,7 +113,7 @@ class DialogOnRealKernel : public QObject {
 };
 
 void DialogOnRealKernel::init() {
-    drives = std::make_unique<SysfsDriveProvider>();
+    drives = SysfsDriveProvider::Create().value();
     dialog = std::make_unique<ProgrammerDialog>(DialogServices{
         .link = link,
         .drives = *drives,
@@ -123,7 +123,9 @@ void DialogOnRealKernel::init() {
         .messages = MessageRegistry::Process(),
         .images = images,
         .scrambler = scrambler,
-        .openDeviceChanges = [] { return std::make_unique<UdevMonitor>(); },
+        .openDeviceChanges = []() -> std::unique_ptr<DeviceChangeSource> {
+            return UdevMonitor::Create().value();
+        },
         .diagnostics = diagnostics,
     });
     dialog->OnInitDialog();

@@ -56,7 +56,7 @@ class ServiceFunctionsTest : public QObject {
         DialogHarness h;
         const auto flash = PatternBytes(DialogHarness::Options{}.flashSize);  // a whole image
         const TempFile image(flash);
-        QCOMPARE(h.programmer().LoadFlash(image.Path()), std::string());
+        QVERIFY(h.programmer().LoadFlash(image.Path()).has_value());
         h.programmer().ClearLog();
         QTemporaryDir out;
         const QString path = out.filePath("flash.bin");

@@ -27,7 +27,7 @@ class FakeDevice final : public PassThrough {
         ++counter.opens;
     }
     ~FakeDevice() override { ++counter.closes; }
-    bool Exchange(const PassThroughRequest&, TransferFault*) override { return true; }
+    Result<void> Exchange(const PassThroughRequest&) override { return {}; }
 
     const std::int8_t drive;
 
@@ -63,18 +63,18 @@ class FakeDriveProvider final : public DriveProvider {
         const auto it = drives.find(n);
         if (it == drives.end()) {
             result.missing = true;
-            result.error = "no such device";
+            result.fault = Fault::Because("no such device");
             return result;
         }
         if (!it->second.opens) {
-            result.error = "Permission denied";
+            result.fault = Fault::Because("Permission denied");
             return result;
         }
         result.device = std::make_unique<FakeDevice>(n, handles);
         if (it->second.identifies) {
             result.identity = it->second.identity;
         } else {
-            result.error = "no sysfs entry";
+            result.fault = Fault::Because("no sysfs entry");
         }
         return result;
     }

@@ -105,29 +105,28 @@ TEST(VendorCheck, FlagsCommandsThatBreakTheTables) {
 // A programmer that fails each exchange in one way, with two bytes of reply when cut short.
 class FailingProgrammer : public PassThrough {
   public:
-    explicit FailingProgrammer(TransferFault f) : failure(std::move(f)) {}
-    bool Exchange(const PassThroughRequest& request, TransferFault* fault) override {
+    explicit FailingProgrammer(Fault f) : failure(std::move(f)) {}
+    Result<void> Exchange(const PassThroughRequest& request) override {
         auto* reply = static_cast<std::uint8_t*>(request.buffer);
         reply[0] = 0xFC;
         reply[1] = 0x07;
-        *fault = failure;
-        return false;
+        return Fail(failure);
     }
 
   private:
-    TransferFault failure;
+    Fault failure;
 };
 
-TransferFault Failure(int sysErrno, int scsiStatus, std::uint32_t residual, bool sense = false) {
-    TransferFault fault;
+Fault Failure(int sysErrno, int scsiStatus, std::uint32_t residual, bool sense = false) {
+    Fault fault;
     fault.sysErrno = sysErrno;
-    fault.scsiStatus = scsiStatus;
-    fault.residual = residual;
+    fault.scsi.scsiStatus = scsiStatus;
+    fault.scsi.residual = residual;
     if (sense) {
-        fault.senseLength = 18;
-        fault.sense[0] = 0x70;
-        fault.sense[2] = kSenseIllegalRequest;
-        fault.sense[12] = kAscInvalidOpcode;
+        fault.scsi.senseLength = 18;
+        fault.scsi.sense[0] = 0x70;
+        fault.scsi.sense[2] = kSenseIllegalRequest;
+        fault.scsi.sense[12] = kAscInvalidOpcode;
     }
     return fault;
 }
@@ -139,7 +138,7 @@ TEST(ScsiTargetVendor, EachWayTheProgrammerFailsBecomesWhatTheHostMustSee) {
     // clang-format off
     const struct {
         const char* behaviour;
-        TransferFault failure;
+        Fault failure;
         Outcome outcome;
         Bytes reply;
         Sense sense;

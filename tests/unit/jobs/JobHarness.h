@@ -3,6 +3,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -31,25 +32,28 @@ struct PartialPageRead : PassThrough {
     std::shared_ptr<PassThrough> inner;
     std::uint32_t address = 0;
     bool claimsSuccess = false;
-    bool Exchange(const PassThroughRequest& r, TransferFault* f) override {
+    tarnwick::Result<void> Exchange(const PassThroughRequest& r) override {
         if (r.cdb[0] != kOpPageRead || DecodeCommand(r.cdb).address != address) {
-            return inner->Exchange(r, f);
+            return inner->Exchange(r);
         }
         std::vector<std::uint8_t> whole(r.transferLength);
         PassThroughRequest copy = r;
         copy.buffer = whole.data();
-        if (!inner->Exchange(copy, f)) {
-            return false;
+        if (auto passed = inner->Exchange(copy); !passed) {
+            return passed;
         }
         std::memcpy(r.buffer, whole.data(), 2);
         if (claimsSuccess) {
-            return true;
+            return {};
         }
-        f->residual = r.transferLength - 2;
-        f->what = "short transfer";
-        return false;
+        return Fail("short transfer");
     }
 };
+
+// Why a job ended, as a person reads it; empty for none.
+inline std::string Why(const std::optional<Fault>& fault) {
+    return fault ? fault->Describe() : std::string();
+}
 
 // A programming job wired to an emulated programmer and recording displays.
 struct JobHarness {

@@ -18,12 +18,12 @@ using Seq = std::vector<Shown>;
 TEST(ProgramJobEnding, SuccessLogsEachStageAndEndsGreenWithTheButtonBack) {
     JobHarness h;
     const ProgramResult r = h.Run(PatternBytes(1000));
-    EXPECT_EQ(r.ending, ProgramEnding::Success) << r.detail;
+    EXPECT_EQ(r.ending, ProgramEnding::Success) << Why(r.fault);
     EXPECT_EQ(r.bytesWritten, 1000u);
     EXPECT_EQ(
         h.display.Commands(),
         (Seq{Reset(), Enable(false), Text("擦除Flash 中.."), Text("写入数据中.."), Progress(0),
-             Progress(51), Text("写入数据完成.."), Progress(0), Enable(true), Result(true)}));
+             Progress(51), Text("写入数据完成.."), Progress(0), Enable(true), Bar(true)}));
     EXPECT_TRUE(h.stdoutLines.str().empty());
 }
 
@@ -32,7 +32,7 @@ TEST(ProgramJobEnding, AProgrammerThatDoesNotAnswerIsToldAndNothingIsErased) {
     h.Faults([](FaultPlan& p) { p.muteLinkQuery = true; });
     const ProgramResult r = h.Run(PatternBytes(1000));
     EXPECT_EQ(r.ending, ProgramEnding::NotAnswering);
-    EXPECT_NE(r.detail.find("link status query"), std::string::npos) << r.detail;
+    EXPECT_NE(Why(r.fault).find("link status query"), std::string::npos) << Why(r.fault);
     EXPECT_EQ(h.display.Commands(), (Seq{Reset(), Text("设备不在线.. ")}));
     EXPECT_TRUE(h.EraseAddresses().empty());
 
@@ -58,9 +58,9 @@ TEST(ProgramJobEnding, AFileThatCannotBeOpenedEndsRed) {
         h.path.Set(path);
         const ProgramResult r = h.job.ProgramFlash();
         EXPECT_EQ(r.ending, ProgramEnding::OpenFailed) << path;
-        EXPECT_EQ(r.detail, detail);
+        EXPECT_EQ(Why(r.fault), detail);
         EXPECT_EQ(h.display.Commands(), (Seq{Reset(), Text("打开烧写文件失败.. "), Progress(0),
-                                             Enable(true), Result(false)}));
+                                             Enable(true), Bar(false)}));
         EXPECT_TRUE(h.EraseAddresses().empty());
     }
 }
@@ -95,12 +95,12 @@ TEST(ProgramJobEnding, AFileChangedDuringTheWriteEndsAsAWriteError) {
         };
         const ProgramResult r = h.job.ProgramFlash();
         EXPECT_EQ(r.ending, ProgramEnding::WriteFailed) << change;
-        EXPECT_EQ(r.detail, file.Path() + " changed during the write (" + change + ")");
+        EXPECT_EQ(Why(r.fault), file.Path() + " changed during the write (" + change + ")");
         EXPECT_EQ(
             h.display.Commands(),
             (Seq{Reset(), Enable(false), Text("擦除Flash 中.."), Text("写入数据中.."), Progress(0),
-                 Progress(25), Progress(50), Progress(75), Text("write data err .."), Result(false),
-                 Text("写入数据完成.."), Progress(0), Enable(true), Result(false)}))
+                 Progress(25), Progress(50), Progress(75), Text("write data err .."), Bar(false),
+                 Text("写入数据完成.."), Progress(0), Enable(true), Bar(false)}))
             << change;
     }
 }
@@ -110,7 +110,7 @@ TEST(ProgramJobEnding, AnEmptyFileIsRefusedBeforeAnythingIsErased) {
     const ProgramResult r = h.Run({});
     EXPECT_EQ(r.ending, ProgramEnding::EmptyFile);
     EXPECT_EQ(h.display.Commands(),
-              (Seq{Reset(), Text("烧写文件为空.. "), Progress(0), Enable(true), Result(false)}));
+              (Seq{Reset(), Text("烧写文件为空.. "), Progress(0), Enable(true), Bar(false)}));
     EXPECT_TRUE(h.EraseAddresses().empty());
     EXPECT_TRUE(h.WriteAddresses().empty());
 }
@@ -120,10 +120,10 @@ TEST(ProgramJobEnding, AnEraseFailureIsToldOnTheDisplayAndOnStandardOutput) {
     h.Faults([](FaultPlan& p) { p.failEraseBlock = 2; });
     const ProgramResult r = h.Run(PatternBytes(3 * 65536 + 1));
     EXPECT_EQ(r.ending, ProgramEnding::EraseFailed);
-    EXPECT_NE(r.detail.find("block erase at 0x020000"), std::string::npos) << r.detail;
+    EXPECT_NE(Why(r.fault).find("block erase at 0x020000"), std::string::npos) << Why(r.fault);
     EXPECT_EQ(h.display.Commands(),
               (Seq{Reset(), Enable(false), Text("擦除Flash 中.."), Text("擦除Flash 失败.. "),
-                   Progress(0), Enable(true), Result(false)}));
+                   Progress(0), Enable(true), Bar(false)}));
     EXPECT_EQ(h.stdoutLines.str(), "擦出Flash 失败..\n");
     EXPECT_EQ(h.EraseAddresses(), (std::vector<std::uint32_t>{0, 0x10000, 0x20000}))
         << "blocks 0 and 1 were erased, nothing after the failing one";
@@ -135,13 +135,13 @@ TEST(ProgramJobEnding, AWriteErrorEndsRedAfterTheEndOfWritingLine) {
     h.Faults([](FaultPlan& p) { p.failPage = {512}; });
     const ProgramResult r = h.Run(PatternBytes(2048));
     EXPECT_EQ(r.ending, ProgramEnding::WriteFailed);
-    EXPECT_NE(r.detail.find("page write at 0x000200: programmer reported write status 2"),
+    EXPECT_NE(Why(r.fault).find("page write at 0x000200: programmer reported write status 2"),
               std::string::npos)
-        << r.detail;
+        << Why(r.fault);
     EXPECT_EQ(h.display.Commands(),
               (Seq{Reset(), Enable(false), Text("擦除Flash 中.."), Text("写入数据中.."),
-                   Progress(0), Text("write data err .."), Result(false), Text("写入数据完成.."),
-                   Progress(0), Enable(true), Result(false)}));
+                   Progress(0), Text("write data err .."), Bar(false), Text("写入数据完成.."),
+                   Progress(0), Enable(true), Bar(false)}));
     EXPECT_EQ(h.WriteAddresses(), (std::vector<std::uint32_t>{0, 512}))
         << "status 2 ends the job without a rewrite, and later pages are not written";
 }

@@ -62,7 +62,7 @@ TEST(ProgramJobResend, APageGoesAgainUntilTheProgrammerTookIt) {
         h.Faults(faults);
         const auto contents = PatternBytes(1536);
         const ProgramResult r = h.Run(contents);
-        ASSERT_EQ(r.ending, ProgramEnding::Success) << name << ": " << r.detail;
+        ASSERT_EQ(r.ending, ProgramEnding::Success) << name << ": " << Why(r.fault);
         EXPECT_EQ(h.programmer->FlashBytes(0, 1536), contents) << name;
         EXPECT_EQ(WritesAndQueries(*h.programmer), sent) << name;
     }
@@ -95,12 +95,12 @@ TEST(ProgramJobResend, APageNotTakenAfterTenResendsIsAWriteErrorThatSaysWhy) {
         h.Faults(faults);
         const ProgramResult r = h.Run(PatternBytes(1024));
         EXPECT_EQ(r.ending, ProgramEnding::WriteFailed) << detail;
-        EXPECT_EQ(r.detail.substr(0, detail.size()), detail);
+        EXPECT_EQ(Why(r.fault).substr(0, detail.size()), detail);
         EXPECT_EQ(r.bytesWritten, 0u);
         EXPECT_EQ(h.WriteAddresses(), Addresses(11, 0)) << "once plus ten resends, no later page";
         const auto shown = h.display.Commands();
-        EXPECT_EQ(std::count(shown.begin(), shown.end(), Result(true)), 0) << detail;
-        EXPECT_EQ(shown.back(), Result(false));
+        EXPECT_EQ(std::count(shown.begin(), shown.end(), Bar(true)), 0) << detail;
+        EXPECT_EQ(shown.back(), Bar(false));
     }
 }
 
@@ -109,8 +109,8 @@ TEST(ProgramJobGone, AProgrammerLostWhileErasingEndsAsAnEraseFailure) {
     h.Faults([](FaultPlan& p) { p.dropAfterCommands = 2; });  // link status, the first erase
     const ProgramResult r = h.Run(PatternBytes(3 * 65536));
     EXPECT_EQ(r.ending, ProgramEnding::EraseFailed);
-    EXPECT_NE(r.detail.find("device gone"), std::string::npos) << r.detail;
-    EXPECT_EQ(h.display.Commands().back(), Result(false));
+    EXPECT_NE(Why(r.fault).find("device gone"), std::string::npos) << Why(r.fault);
+    EXPECT_EQ(h.display.Commands().back(), Bar(false));
 }
 
 TEST(ProgramJobGone, AProgrammerLostWhileWritingEndsAsAWriteFailureNeverAsSuccess) {
@@ -120,8 +120,8 @@ TEST(ProgramJobGone, AProgrammerLostWhileWritingEndsAsAWriteFailureNeverAsSucces
         const ProgramResult r = h.Run(PatternBytes(65536));
         EXPECT_EQ(r.ending, ProgramEnding::WriteFailed) << "gone after " << after;
         const auto shown = h.display.Commands();
-        EXPECT_EQ(std::count(shown.begin(), shown.end(), Result(true)), 0);
-        EXPECT_EQ(shown.back(), Result(false));
+        EXPECT_EQ(std::count(shown.begin(), shown.end(), Bar(true)), 0);
+        EXPECT_EQ(shown.back(), Bar(false));
     }
 }
 
@@ -145,11 +145,11 @@ struct StopAtCommand : PassThrough {
     std::uint8_t sub = 0;
     int left = 0;
     std::stop_source stop;
-    bool Exchange(const PassThroughRequest& r, TransferFault* f) override {
+    Result<void> Exchange(const PassThroughRequest& r) override {
         if (r.cdb[0] == op && r.cdb[1] == sub && --left == 0) {
             stop.request_stop();
         }
-        return inner->Exchange(r, f);
+        return inner->Exchange(r);
     }
 };
 
@@ -183,7 +183,7 @@ TEST(ProgramJobStop, AStopEndsTheJobBeforeItsNextCommandInEveryPhase) {
         h.path.Set(file.Path());
         const ProgramResult r = h.job.ProgramFlash(device->stop.get_token());
         EXPECT_EQ(r.ending, ProgramEnding::Cancelled) << c.detail;
-        EXPECT_EQ(r.detail, c.detail);
+        EXPECT_EQ(Why(r.fault), c.detail);
         EXPECT_EQ(r.bytesWritten, c.bytesWritten) << c.detail;
         EXPECT_EQ(h.EraseAddresses(), c.erased) << c.detail;
         EXPECT_EQ(h.WriteAddresses(), c.written) << c.detail;

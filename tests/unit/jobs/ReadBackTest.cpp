@@ -59,7 +59,7 @@ TEST_F(ReadBackTest, AFailedOrShortPageReadLeavesNoFileBehindNotEvenAnOldOne) {
         });
         const ReadBackResult r = ReadFlashToFile(device, out, 4096);
         EXPECT_EQ(r.ending, ReadBackEnding::ReadFailed) << (gone ? "gone" : "short");
-        EXPECT_NE(r.detail.find("page read at 0x000400"), std::string::npos) << r.detail;
+        EXPECT_NE(Why(r.fault).find("page read at 0x000400"), std::string::npos) << Why(r.fault);
         EXPECT_FALSE(std::filesystem::exists(out));
         EXPECT_STREQ(ReadBackMessage(r.ending), "读取Flash失败！");
         h.programmer->SetPresent(true);

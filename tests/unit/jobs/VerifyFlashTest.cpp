@@ -12,14 +12,15 @@ TEST(VerifyFlash, AcceptsAFlashThatHoldsTheFileAndNamesTheFirstDifferenceOtherwi
     JobHarness h;
     const auto contents = PatternBytes(1500);
     ASSERT_EQ(h.Run(contents).ending, ProgramEnding::Success);
-    EXPECT_TRUE(VerifyFlash(h.programmer, h.file->Path()).identical);
+    EXPECT_TRUE(VerifyFlash(h.programmer, h.file->Path()));
 
     auto changed = contents;
     changed[1234] ^= 0x10;
     TempFile other(changed);
-    const VerifyResult r = VerifyFlash(h.programmer, other.Path());
-    EXPECT_FALSE(r.identical);
-    EXPECT_NE(r.detail.find("at 0x0004d2"), std::string::npos) << r.detail;
+    const Result<void> r = VerifyFlash(h.programmer, other.Path());
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.error().Describe().find("flash differs from the file at 0x0004d2:"), 0u)
+        << r.error().Describe();
 }
 
 // The third page is never compared with what the second left in the buffer: the file's pages
@@ -46,9 +47,9 @@ TEST(VerifyFlash, FailsWhenAPageCannotBeReadWholeAndNeverComparesStaleBytes) {
             const auto sent = h.programmer->Log().size();
             h.Faults([sent](FaultPlan& p) { p.dropAfterCommands = sent + 2; });
         }
-        const VerifyResult r = VerifyFlash(device, h.file->Path());
-        EXPECT_FALSE(r.identical) << how;
-        EXPECT_EQ(r.detail.substr(0, detail.size()), detail);
+        const Result<void> r = VerifyFlash(device, h.file->Path());
+        ASSERT_FALSE(r) << how;
+        EXPECT_EQ(r.error().Describe().substr(0, detail.size()), detail);
     }
 }
 

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <deque>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "link/CCodeProgram.h"
@@ -12,40 +11,36 @@ namespace tarnwick {
 namespace {
 
 // A device that answers from a script and remembers each request as it was sent.
-class ScriptedDevice : public PassThrough {
-  public:
+struct ScriptedDevice : PassThrough {
     struct Answer {
         bool ok = true;
-        std::vector<std::uint8_t> reply;  // copied into the caller's buffer when ok
-        std::uint32_t residual = 0;       // reported even when ok, as a careless transport might
+        std::vector<std::uint8_t> reply;  // copied into the caller's buffer, even on failure
     };
     std::deque<Answer> script;
     std::vector<PassThroughRequest> requests;
 
-    bool Exchange(const PassThroughRequest& request, TransferFault* fault) override {
+    Result<void> Exchange(const PassThroughRequest& request) override {
         requests.push_back(request);
         Answer a = script.empty() ? Answer{} : script.front();
         if (!script.empty()) {
             script.pop_front();
         }
-        if (!a.ok) {
-            fault->what = "scripted failure";
-            return false;
-        }
         if (!a.reply.empty()) {
             std::memcpy(request.buffer, a.reply.data(), a.reply.size());
         }
-        fault->residual = a.residual;
-        return true;
+        if (!a.ok) {
+            return Fail("scripted failure");
+        }
+        return {};
     }
 };
 
 struct CCodeProgramTest : ::testing::Test {
     std::shared_ptr<ScriptedDevice> device = std::make_shared<ScriptedDevice>();
     CCodeProgram program;
-    void SetUp() override { ASSERT_TRUE(program.SetDevice(device)); }
-    void Answer(bool ok, std::vector<std::uint8_t> reply = {}, std::uint32_t residual = 0) {
-        device->script.push_back({ok, std::move(reply), residual});
+    void SetUp() override { program.SetDevice(device); }
+    void Answer(bool ok, std::vector<std::uint8_t> reply = {}) {
+        device->script.push_back({ok, std::move(reply)});
     }
 };
 
@@ -57,8 +52,9 @@ TEST_F(CCodeProgramTest, PagesGoWithTheCallersBufferTheirCrcAndTheirDirectionsTi
     EXPECT_EQ(page[0], 0xAA);
     const std::uint16_t crc = CCodeProgram::CalcCrc16(page.data(), 512);
     Answer(false);
-    EXPECT_FALSE(program.WriteFlash(0x200, 512, page.data()));
-    EXPECT_EQ(program.LastFault().what, "scripted failure");
+    const Result<void> written = program.WriteFlash(0x200, 512, page.data());
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().Describe(), "scripted failure");
 
     const PassThroughRequest& read = device->requests.at(0);
     const PassThroughRequest& write = device->requests.at(1);
@@ -82,9 +78,9 @@ TEST_F(CCodeProgramTest, BlockEraseReadsSixteenReplyBytesAndNeedsTheEchoFbZero) 
     EXPECT_EQ(device->requests[0].timeout, std::chrono::seconds(10));
 
     Answer(true, {0xFB, 0x01});
-    EXPECT_FALSE(program.EraseBlock(0));
-    Answer(true, {0xFC, 0x00});
-    EXPECT_FALSE(program.EraseBlock(0));
+    const Result<void> refused = program.EraseBlock(0);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().Describe(), "erase reply fb 01, expected fb 00");
     Answer(false, {0xFB, 0x00});
     EXPECT_FALSE(program.EraseBlock(0));
 
@@ -95,39 +91,32 @@ TEST_F(CCodeProgramTest, BlockEraseReadsSixteenReplyBytesAndNeedsTheEchoFbZero) 
     EXPECT_FALSE(program.EraseBlock(0x10000));
 }
 
+// A failed request leaves the value as it was, a malformed reply sets it to 0, a good one to the
+// status byte (zero-extended).
 TEST_F(CCodeProgramTest, StatusReadersFollowTheOutValueRules) {
-    std::int32_t value = 99;
-    Answer(true, {0xFC, 0x07, 0x05});
-    EXPECT_TRUE(program.GetWriteStatus(value));
-    EXPECT_EQ(value, 5);
-    EXPECT_EQ(device->requests[0].cdb, MakeStatusQuery(7, 0, 16));
-
-    value = 99;
-    Answer(true, {0xFC, 0x01, 0x00});
-    EXPECT_FALSE(program.GetWriteStatus(value)) << "reply to the wrong sub-code";
-    EXPECT_EQ(value, 0);
-
-    value = 99;
-    Answer(false, {0xFC, 0x07, 0x00});
-    EXPECT_FALSE(program.GetWriteStatus(value));
-    EXPECT_EQ(value, 99) << "a failed request leaves the value as it was";
-
-    value = 99;
-    Answer(true, {0xFC, 0x07, 0x00}, 13);
-    EXPECT_FALSE(program.GetWriteStatus(value)) << "a reply cut short is a failed request";
-    EXPECT_EQ(value, 99);
-    EXPECT_EQ(program.LastFault().what, "short transfer, 3 of 16 bytes moved");
-
-    value = 99;
-    Answer(true, {0xFC, 0x01, 0xFF});
-    EXPECT_TRUE(program.GetLinkStatus(value));
-    EXPECT_EQ(value, 255) << "the status byte is zero-extended";
-
-    Answer(true, {0xFC, 0x07, 0x00});
-    ASSERT_TRUE(program.GetWriteStatus(value));
-    Answer(true, {});
-    EXPECT_FALSE(program.GetWriteStatus(value))
-        << "an empty reply must not be taken as the last page's 'taken'";
+    const struct {
+        bool ok;
+        std::vector<std::uint8_t> reply;
+        bool succeeds;
+        std::int32_t value;
+    } cases[] = {
+        {true, {0xFC, 0x07, 0x05}, true, 5},
+        {true, {0xFC, 0x07, 0xFF}, true, 255},
+        {true, {0xFC, 0x01, 0x00}, false, 0},
+        {false, {0xFC, 0x07, 0x00}, false, 99},
+        {true, {}, false, 0},  // never the last page's "taken" read again
+    };
+    for (const auto& c : cases) {
+        std::int32_t value = 99;
+        Answer(c.ok, c.reply);
+        EXPECT_EQ(program.GetWriteStatus(value).has_value(), c.succeeds);
+        EXPECT_EQ(value, c.value);
+        EXPECT_EQ(device->requests.back().cdb, MakeStatusQuery(7, 0, 16));
+    }
+    std::int32_t link = 0;
+    Answer(true, {0xFC, 0x01, 0x01});
+    EXPECT_TRUE(program.GetLinkStatus(link));
+    EXPECT_EQ(link, 1);
 }
 
 TEST_F(CCodeProgramTest, RefusesWhatWouldOverrunItsBuffersWithoutSending) {
@@ -135,6 +124,9 @@ TEST_F(CCodeProgramTest, RefusesWhatWouldOverrunItsBuffersWithoutSending) {
     EXPECT_FALSE(program.ReadFlash(0, nullptr, 512));
     EXPECT_FALSE(program.WriteFlash(0, -1, nullptr));
     EXPECT_TRUE(device->requests.empty());
+    CCodeProgram none;
+    std::int32_t value = 0;
+    EXPECT_EQ(none.GetLinkStatus(value).error().Describe(), "no programmer");
 }
 
 }  // namespace

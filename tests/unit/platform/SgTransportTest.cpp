@@ -22,24 +22,23 @@ using ::testing::HasSubstr;
 
 class SgTransportTest : public ::testing::Test {
   protected:
-    bool Send(DataDirection direction, const CommandBlock& cdb, std::vector<std::uint8_t>& buffer,
-              std::chrono::milliseconds timeout) {
+    Result<void> Send(DataDirection direction, const CommandBlock& cdb,
+                      std::vector<std::uint8_t>& buffer, std::chrono::milliseconds timeout) {
         PassThroughRequest request;
         request.cdb = cdb;
         request.direction = direction;
         request.transferLength = static_cast<std::uint32_t>(buffer.size());
         request.buffer = buffer.data();
         request.timeout = timeout;
-        return transport.Exchange(request, &fault);
+        return transport.Exchange(request);
     }
-    bool SendStatusQuery() {
+    Result<void> SendStatusQuery() {
         std::vector<std::uint8_t> reply(16);
         return Send(DataDirection::In, MakeStatusQuery(kSubWriteStatus, 0, 16), reply, kTimeoutIn);
     }
 
     FakeSysCalls sys;
     SgTransport transport{sys, kFd, "/dev/sg0"};
-    TransferFault fault;
 };
 
 // In: ten seconds, out: forty, in milliseconds; the data never passes through a copy.
@@ -48,7 +47,7 @@ TEST_F(SgTransportTest, EachDirectionUsesTheCallersBufferAndItsTimeOut) {
                               std::chrono::milliseconds timeout, int sgDirection,
                               unsigned milliseconds) {
         std::vector<std::uint8_t> buffer(length);
-        ASSERT_TRUE(Send(direction, cdb, buffer, timeout)) << fault.Describe();
+        ASSERT_TRUE(Send(direction, cdb, buffer, timeout));
         EXPECT_EQ(sys.seenFd, kFd);
         EXPECT_EQ(sys.seen.interface_id, 'S');
         EXPECT_EQ(sys.seen.dxfer_direction, sgDirection);
@@ -96,14 +95,16 @@ TEST_F(SgTransportTest, OnlyAGoodStatusWithoutHostOrDriverErrorCountsAsSuccess) 
         sys.driverStatus = c.driver;
         sys.scsiStatus = c.status;
 
-        EXPECT_EQ(SendStatusQuery(), c.succeeds);
-        EXPECT_EQ(fault.sysErrno, c.ioctlErrno);
+        const Result<void> sent = SendStatusQuery();
+        ASSERT_EQ(sent.has_value(), c.succeeds);
         if (!c.succeeds) {
-            EXPECT_THAT(fault.what, HasSubstr(c.message));
+            const Fault& fault = sent.error();
+            EXPECT_EQ(fault.sysErrno, c.ioctlErrno);
+            EXPECT_THAT(fault.Describe(), HasSubstr(c.message));
             if (c.ioctlErrno == 0) {
-                EXPECT_EQ(fault.hostStatus, c.host);
-                EXPECT_EQ(fault.driverStatus, c.driver);
-                EXPECT_EQ(fault.scsiStatus, c.status);
+                EXPECT_EQ(fault.scsi.hostStatus, c.host);
+                EXPECT_EQ(fault.scsi.driverStatus, c.driver);
+                EXPECT_EQ(fault.scsi.scsiStatus, c.status);
             }
         }
     }
@@ -118,32 +119,37 @@ TEST_F(SgTransportTest, ACheckConditionKeepsTheStatusAndSenseBytesForTheMessage)
     sys.sense[7] = 0x0a;
     sys.sense[12] = 0x20;  // invalid command operation code
 
-    EXPECT_FALSE(SendStatusQuery());
+    const Result<void> sent = SendStatusQuery();
 
-    EXPECT_EQ(fault.scsiStatus, 0x02);
-    EXPECT_EQ(fault.senseLength, 26);
-    EXPECT_EQ(fault.sense[2], 0x05);
-    EXPECT_EQ(fault.sense[12], 0x20);
+    ASSERT_FALSE(sent);
+    EXPECT_EQ(sent.error().scsi.senseLength, 26);
+    EXPECT_THAT(sent.error().Describe(),
+                HasSubstr("CHECK CONDITION, SCSI status 0x02, sense 70 00 05 00 00 00 00 0a 00 00 "
+                          "00 00 20 00"));
 }
 
 // Without the residue the reply's tail, or a page that did not fully go out, would pass as good.
 TEST_F(SgTransportTest, AShortTransferFailsInEitherDirectionAndSaysHowManyBytesMoved) {
     sys.resid = 14;
-    EXPECT_FALSE(SendStatusQuery());
-    EXPECT_EQ(fault.residual, 14u);
-    EXPECT_EQ(fault.what, "SG_IO on /dev/sg0: short transfer, 2 of 16 bytes moved");
+    const Result<void> status = SendStatusQuery();
+    ASSERT_FALSE(status);
+    EXPECT_EQ(status.error().scsi.residual, 14u);
+    EXPECT_EQ(status.error().Describe(), "SG_IO on /dev/sg0: short transfer, 2 of 16 bytes moved");
 
     sys.resid = 512;
     std::vector<std::uint8_t> page(2048);
-    EXPECT_FALSE(Send(DataDirection::Out, MakePageWrite(0x1000, 2048, 0), page, kTimeoutOut));
-    EXPECT_EQ(fault.residual, 512u);
-    EXPECT_EQ(fault.what, "SG_IO on /dev/sg0: short transfer, 1536 of 2048 bytes moved");
+    const Result<void> write =
+        Send(DataDirection::Out, MakePageWrite(0x1000, 2048, 0), page, kTimeoutOut);
+    ASSERT_FALSE(write);
+    EXPECT_EQ(write.error().Describe(),
+              "SG_IO on /dev/sg0: short transfer, 1536 of 2048 bytes moved");
 }
 
 TEST(SgTransportOpen, OpensReadWriteCloseOnExecAndBlockingAndClosesOnceWhenTheLastUserLetsGo) {
     FakeSysCalls sys;
-    std::shared_ptr<PassThrough> discoverysReference = SgTransport::Open(sys, "/dev/sg2");
-    ASSERT_NE(discoverysReference, nullptr);
+    auto opened = SgTransport::Open(sys, "/dev/sg2");
+    ASSERT_TRUE(opened);
+    std::shared_ptr<PassThrough> discoverysReference = std::move(*opened);
     EXPECT_EQ(sys.openFlags & O_ACCMODE, O_RDWR);
     EXPECT_NE(sys.openFlags & O_CLOEXEC, 0);
     EXPECT_EQ(sys.fdFlags & O_NONBLOCK, 0) << "requests must not run on a non-blocking descriptor";

@@ -24,7 +24,8 @@ using ::testing::HasSubstr;
 class SysfsDriveProviderTest : public ::testing::Test {
   protected:
     FakeSysCalls sys;
-    SysfsDriveProvider drives{sys};
+    std::unique_ptr<SysfsDriveProvider> provider = SysfsDriveProvider::Create(sys).value();
+    SysfsDriveProvider& drives = *provider;
 };
 
 // Every node from /dev/sg0 on can be the programmer; drive 0 stands for none and has no node.
@@ -36,7 +37,7 @@ TEST_F(SysfsDriveProviderTest, Drive1IsTheFirstNodeSg0AndDrive0OpensNothing) {
     const OpenedDrive none = drives.Open(0);
     EXPECT_TRUE(none.missing);
     EXPECT_EQ(none.device, nullptr);
-    EXPECT_TRUE(sys.openedPaths.empty()) << none.error;
+    EXPECT_TRUE(sys.openedPaths.empty());
 
     EXPECT_NE(drives.Open(1).device, nullptr);
     EXPECT_EQ(sys.openedPaths, std::vector<std::string>{"/dev/sg0"});
@@ -47,12 +48,12 @@ TEST_F(SysfsDriveProviderTest, ANodeThatIsNotAScsiGenericDeviceIsOpenedButNeverI
     OpenedDrive drive = drives.Open(3);
     ASSERT_NE(drive.device, nullptr);
     EXPECT_EQ(drive.identity, std::nullopt) << "SG_IO would go to some other device";
-    EXPECT_THAT(drive.error, HasSubstr("/dev/sg2 (1:3) is not a SCSI generic device"));
+    EXPECT_EQ(drive.fault->Describe(), "/dev/sg2 (1:3) is not a SCSI generic device");
 
     sys.mode = S_IFREG | 0644;
     drive = drives.Open(3);
     EXPECT_EQ(drive.identity, std::nullopt);
-    EXPECT_THAT(drive.error, HasSubstr("not a character device"));
+    EXPECT_EQ(drive.fault->Describe(), "/dev/sg2 is not a character device");
 
     drive.device.reset();
     EXPECT_EQ(sys.closed.size(), 2u) << "each opened descriptor closes with its device";
@@ -68,7 +69,9 @@ TEST_F(SysfsDriveProviderTest, OpenFailuresTellMissingDrivesFromRefusedOnes) {
     EXPECT_EQ(missing.device, nullptr);
     EXPECT_FALSE(refused.missing);
     EXPECT_EQ(refused.device, nullptr);
-    EXPECT_THAT(refused.error, HasSubstr("/dev/sg2: Permission denied (EACCES); install the udev"));
+    EXPECT_THAT(refused.fault->Describe(),
+                HasSubstr("cannot open /dev/sg2: Permission denied (EACCES); install the udev"));
+    EXPECT_EQ(refused.fault->sysErrno, EACCES);
 }
 
 }  // namespace

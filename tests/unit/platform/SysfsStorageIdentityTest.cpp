@@ -46,11 +46,9 @@ TEST(SysfsStorageIdentity, DrivesAreIdentifiedByTheirUsbParentItsAddressAndTheEx
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string error;
+        const auto identity = ReadSysfsStorageIdentity(kSysfs, ScsiGeneric(c.name));
 
-        const auto identity = ReadSysfsStorageIdentity(kSysfs, ScsiGeneric(c.name), &error);
-
-        ASSERT_TRUE(identity.has_value()) << error;
+        ASSERT_TRUE(identity.has_value()) << identity.error().Describe();
         EXPECT_EQ(identity->usb, c.usb);
         EXPECT_EQ(identity->vendor, c.vendor);
         EXPECT_EQ(identity->usbDevice, c.usbDevice) << "the nearest USB device, not its hub";
@@ -59,13 +57,11 @@ TEST(SysfsStorageIdentity, DrivesAreIdentifiedByTheirUsbParentItsAddressAndTheEx
 
 TEST(SysfsStorageIdentity, APathThatIsNoDeviceDirectoryFailsAndNamesIt) {
     const fs::path gone = ScsiGeneric("sg2").parent_path() / "sg9";
-    std::string error;
+    const auto missing = ReadSysfsStorageIdentity(kSysfs, gone);
+    ASSERT_FALSE(missing);
+    EXPECT_THAT(missing.error().Describe(), HasSubstr(gone.string()));
 
-    EXPECT_EQ(ReadSysfsStorageIdentity(kSysfs, gone, &error), std::nullopt);
-    EXPECT_THAT(error, HasSubstr(gone.string()));
-
-    EXPECT_EQ(ReadSysfsStorageIdentity(kSysfs, kSysfs / "devices" / ".." / "bus", &error),
-              std::nullopt)
+    EXPECT_FALSE(ReadSysfsStorageIdentity(kSysfs, kSysfs / "devices" / ".." / "bus"))
         << "outside the device tree";
 }
 
