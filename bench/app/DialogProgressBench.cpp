@@ -80,26 +80,13 @@ double WithoutDisplay(const std::string& image, std::chrono::microseconds latenc
 }
 
 double FromTheDialog(const std::string& image, std::chrono::microseconds latency) {
-    ProgrammerLink link;
     EmulatedDrives drives(MakeProgrammer(latency));
-    FirmwarePath firmwarePath;
-    ProgrammerFileInfo fileInfo;
     AnsweringPrompts prompts;
     prompts.file = QString::fromStdString(image);
-    ImageList images;
-    Scrambler scrambler;
     std::ostringstream diagnostics;
-    ProgrammerDialog dialog(
-        DialogServices{.link = link,
-                       .drives = drives,
-                       .firmwarePath = firmwarePath,
-                       .fileInfo = fileInfo,
-                       .prompts = prompts,
-                       .messages = MessageRegistry::Process(),
-                       .images = images,
-                       .scrambler = scrambler,
-                       .openDeviceChanges = [] { return std::make_unique<NoDeviceChanges>(); },
-                       .diagnostics = diagnostics});
+    DialogSession session;
+    ProgrammerDialog dialog(session.Services(
+        drives, [] { return std::make_unique<NoDeviceChanges>(); }, prompts, diagnostics));
     dialog.OnInitDialog();
     dialog.show();
     dialog.OnCommand(ids::kSelectFileButton);

@@ -64,11 +64,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: tarnwick-bench-dialog-write IMAGE\n");
         return 2;
     }
-    ProgrammerLink link;
-    FirmwarePath firmwarePath;
-    ProgrammerFileInfo fileInfo;
-    ImageList images;
-    Scrambler scrambler;
     ScriptedPrompts prompts(QString::fromLocal8Bit(argv[1]));
     std::ostringstream diagnostics;
     auto drives = SysfsDriveProvider::Create();
@@ -76,20 +71,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", drives.error().Describe().c_str());
         return 2;
     }
-    ProgrammerDialog dialog(DialogServices{
-        .link = link,
-        .drives = **drives,
-        .firmwarePath = firmwarePath,
-        .fileInfo = fileInfo,
-        .prompts = prompts,
-        .messages = MessageRegistry::Process(),
-        .images = images,
-        .scrambler = scrambler,
-        .openDeviceChanges = []() -> std::unique_ptr<DeviceChangeSource> {
+    DialogSession session;
+    ProgrammerDialog dialog(session.Services(
+        **drives,
+        []() -> std::unique_ptr<DeviceChangeSource> {
             return UdevMonitor::Create().value_or(nullptr);
         },
-        .diagnostics = diagnostics,
-    });
+        prompts, diagnostics));
     dialog.OnInitDialog();
     dialog.show();
     auto* button = dialog.Controls().Get<QPushButton>(ids::kUpdateButton);

@@ -48,22 +48,11 @@ int ProgrammerApp::InitInstance(const QStringList& arguments) {
         backend = Backend::WithoutDrives();
     }
 
-    ProgrammerLink link;
-    FirmwarePath firmwarePath;
-    ProgrammerFileInfo fileInfo;
-    ImageList images;
-    Scrambler scrambler;
+    DialogSession session;
     {
-        ProgrammerDialog dialog(DialogServices{
-            .link = link,
-            .drives = (*backend)->Drives(),
-            .firmwarePath = firmwarePath,
-            .fileInfo = fileInfo,
-            .prompts = prompts,
-            .messages = MessageRegistry::Process(),
-            .images = images,
-            .scrambler = scrambler,
-            .openDeviceChanges = []() -> std::unique_ptr<DeviceChangeSource> {
+        ProgrammerDialog dialog(session.Services(
+            (*backend)->Drives(),
+            []() -> std::unique_ptr<DeviceChangeSource> {
                 Result<std::unique_ptr<DeviceChangeSource>> changes = Backend::OpenDeviceChanges();
                 if (!changes) {
                     std::cerr << "tarnwick: device notifications: " << changes.error().Describe()
@@ -72,8 +61,7 @@ int ProgrammerApp::InitInstance(const QStringList& arguments) {
                 }
                 return std::move(*changes);
             },
-            .diagnostics = std::cout,
-        });
+            prompts, std::cout));
         prompts.SetOwner(&dialog);
         dialog.DoModal();
         prompts.SetOwner(nullptr);

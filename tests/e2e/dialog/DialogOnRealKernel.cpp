@@ -101,11 +101,8 @@ class DialogOnRealKernel : public QObject {
         return bar->position() == 100;
     }
 
-    ProgrammerLink link;
-    FirmwarePath firmwarePath;
-    ProgrammerFileInfo fileInfo;
-    ImageList images;
-    Scrambler scrambler;
+    DialogSession session;
+    ProgrammerLink& link = session.link;
     testing::FakePrompts prompts;
     std::ostringstream diagnostics;
     std::unique_ptr<SysfsDriveProvider> drives;
@@ -114,20 +111,10 @@ class DialogOnRealKernel : public QObject {
 
 void DialogOnRealKernel::init() {
     drives = SysfsDriveProvider::Create().value();
-    dialog = std::make_unique<ProgrammerDialog>(DialogServices{
-        .link = link,
-        .drives = *drives,
-        .firmwarePath = firmwarePath,
-        .fileInfo = fileInfo,
-        .prompts = prompts,
-        .messages = MessageRegistry::Process(),
-        .images = images,
-        .scrambler = scrambler,
-        .openDeviceChanges = []() -> std::unique_ptr<DeviceChangeSource> {
-            return UdevMonitor::Create().value();
-        },
-        .diagnostics = diagnostics,
-    });
+    dialog = std::make_unique<ProgrammerDialog>(session.Services(
+        *drives,
+        []() -> std::unique_ptr<DeviceChangeSource> { return UdevMonitor::Create().value(); },
+        prompts, diagnostics));
     dialog->OnInitDialog();
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
@@ -161,7 +148,7 @@ void DialogOnRealKernel::updateButtonJobEndsInSolidGreenAndWritesTheImage() {
 
     prompts.fileAnswers.push_back(image);
     QVERIFY(dialog->OnCommand(ids::kSelectFileButton));
-    QCOMPARE(QString::fromStdString(firmwarePath.Get()), image);
+    QCOMPARE(QString::fromStdString(session.firmwarePath.Get()), image);
     QTest::mouseClick(Control<QPushButton>(ids::kUpdateButton), Qt::LeftButton);
     QTRY_VERIFY2_WITH_TIMEOUT(!dialog->Jobs().Busy() && BarIsSolid(kGreen),
                               "the job started from the update button ends in solid green", kJobMs);

@@ -110,26 +110,17 @@ DialogHarness::DialogHarness(Options options)
         drives.Detach();
     }
     const bool fail = options.notificationsFail;
-    dialog_ = std::make_unique<ProgrammerDialog>(DialogServices{
-        .link = link,
-        .drives = drives,
-        .firmwarePath = firmwarePath,
-        .fileInfo = fileInfo,
-        .prompts = prompts,
-        .messages = MessageRegistry::Process(),
-        .images = images,
-        .scrambler = scrambler,
-        .openDeviceChanges = [this, fail]() -> std::unique_ptr<DeviceChangeSource> {
-            if (fail) {
-                throw std::runtime_error("netlink socket refused");
-            }
-            auto source = std::make_unique<PipeDeviceChanges>();
-            changes = source.get();
-            return source;
-        },
-        .diagnostics = diagnostics,
-        .transferTestBound = options.transferTestBound,
-    });
+    transferTestBound = options.transferTestBound;
+    auto openChanges = [this, fail]() -> std::unique_ptr<DeviceChangeSource> {
+        if (fail) {
+            throw std::runtime_error("netlink socket refused");
+        }
+        auto source = std::make_unique<PipeDeviceChanges>();
+        changes = source.get();
+        return source;
+    };
+    dialog_ = std::make_unique<ProgrammerDialog>(
+        Services(drives, std::move(openChanges), prompts, diagnostics));
     // The dialog takes its temporary directory from TMPDIR once, while it initialises.
     const QByteArray savedTmp = qgetenv("TMPDIR");
     const bool hadTmp = qEnvironmentVariableIsSet("TMPDIR");

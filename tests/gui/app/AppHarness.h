@@ -79,7 +79,7 @@ class LockHolder {
 // The main dialog against the emulated programmer (drive 1), every prompt answered by a fake.
 // Its temporary directory is a private one (TMPDIR while the dialog initialises), so what the
 // exit clean-up deletes and copies never touches the real one.
-class DialogHarness {
+class DialogHarness : public DialogSession {
   public:
     struct Options {
         bool attached = true;
@@ -120,11 +120,6 @@ class DialogHarness {
     // Runs the file selection with this answer.
     void ChooseFile(std::optional<QString> answer);
 
-    ProgrammerLink link;
-    FirmwarePath firmwarePath;
-    ProgrammerFileInfo fileInfo;
-    ImageList images;
-    Scrambler scrambler;
     FakePrompts prompts;
     std::ostringstream diagnostics;
     PipeDeviceChanges* changes = nullptr;  // owned by the dialog
