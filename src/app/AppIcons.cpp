@@ -7,7 +7,6 @@
 #include <QPen>
 
 #include "app/DialogTemplate.h"
-#include "link/LinkStatusView.h"
 
 namespace tarnwick {
 

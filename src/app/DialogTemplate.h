@@ -27,11 +27,13 @@ inline constexpr int kCmdExit = 32771;
 inline constexpr int kCmdUpdateTool = 32772;
 }  // namespace ids
 
-// Resource numbers of the dialogs and the application icon (the status icons live with the
-// link-status view).
+// Resource numbers of the dialogs and the icons: the application's, and the status icon's for
+// a programmer present and for none.
 inline constexpr int kAboutDialogResource = 100;
 inline constexpr int kMainDialogResource = 102;
 inline constexpr int kIconApplication = 128;
+inline constexpr int kIconProgrammerPresent = 129;
+inline constexpr int kIconNoProgrammer = 130;
 
 enum class ControlKind {
     Label,          // static, left-aligned text

@@ -7,8 +7,6 @@
 #include <mutex>
 #include <string>
 
-#include "app/WindowMessages.h"
-
 namespace tarnwick {
 
 struct DisplayChannel::State {
@@ -17,23 +15,25 @@ struct DisplayChannel::State {
     bool closed = false;
     QObject* window = nullptr;
     WindowProcedure procedure;
+    Display display;
     Notice notice;
 };
 
-DisplayChannel::DisplayChannel(MessageRegistry& messages)
-    : registry(messages), state(std::make_shared<State>()) {}
+DisplayChannel::DisplayChannel() : state(std::make_shared<State>()) {}
 
 DisplayChannel::~DisplayChannel() {
     Close();
 }
 
-void DisplayChannel::Bind(QObject* window, WindowProcedure procedure, Notice notice) {
+void DisplayChannel::Bind(QObject* window, WindowProcedure procedure, Display display,
+                          Notice notice) {
     std::lock_guard lock(state->mutex);
     if (state->closed) {
         return;
     }
     state->window = window;
     state->procedure = std::move(procedure);
+    state->display = std::move(display);
     state->notice = std::move(notice);
 }
 
@@ -105,11 +105,15 @@ std::intptr_t DisplayChannel::SendMessage(unsigned message, std::uintptr_t wPara
 }
 
 void DisplayChannel::Send(const DisplayMessage& message) {
-    const std::intptr_t lParam = message.command == DISPLAY_TEXT
-                                     ? reinterpret_cast<std::intptr_t>(message.text)
-                                     : static_cast<std::intptr_t>(message.value);
-    SendMessage(registry.Register(kMsgToDisplay),
-                static_cast<std::uintptr_t>(static_cast<unsigned>(message.command)), lParam);
+    Display display;
+    {
+        std::lock_guard lock(state->mutex);
+        display = state->display;
+    }
+    if (!display) {
+        return;
+    }
+    RunOnDialogThread([display = std::move(display), message] { display(message); });
 }
 
 void DisplayChannel::ShowMessage(const char* text) {

@@ -4,17 +4,16 @@
 #include <functional>
 #include <memory>
 
-#include "app/MessageRegistry.h"
 #include "display/DisplaySink.h"
 
 class QObject;
 
 namespace tarnwick {
 
-// The way from any thread to the dialog's window procedure: what SendMessage to the main
-// window was. A send from the dialog's own thread is a direct call; from another thread it is
-// queued to the dialog's thread and the sender sleeps until it has been handled, so a text
-// buffer the sender reuses at once has already been read.
+// The way from any thread to the dialog: display commands, notices and, for senders that know
+// the dialog by message numbers, its window procedure. A send from the dialog's own thread is a
+// direct call; from another thread it is queued to the dialog's thread and the sender sleeps
+// until it has been handled, so a text buffer the sender reuses at once has already been read.
 //
 // Close() ends the channel for good: sends return at once without effect from then on, and a
 // sender sleeping in a send is woken and returns too. The dialog closes the channel before it
@@ -27,24 +26,24 @@ namespace tarnwick {
 class DisplayChannel final : public DisplaySink, public MessageBoxSink {
   public:
     using WindowProcedure = std::function<std::intptr_t(unsigned, std::uintptr_t, std::intptr_t)>;
+    using Display = std::function<void(const DisplayMessage& message)>;
     using Notice = std::function<void(const char* text)>;
 
-    explicit DisplayChannel(MessageRegistry& registry);
+    DisplayChannel();
     ~DisplayChannel() override;
     DisplayChannel(const DisplayChannel&) = delete;
     DisplayChannel& operator=(const DisplayChannel&) = delete;
 
     // `window` lives on the dialog's thread and outlives the channel's open state; queued
-    // calls are delivered through it. `procedure` handles messages; `notice` shows a message
-    // box (it must copy the text before it runs a nested event loop).
-    void Bind(QObject* window, WindowProcedure procedure, Notice notice);
+    // calls are delivered through it. `procedure` handles numbered messages, `display` display
+    // commands; `notice` shows a message box (it must copy the text before it runs a nested
+    // event loop).
+    void Bind(QObject* window, WindowProcedure procedure, Display display, Notice notice);
     void Close();
     bool Closed() const;
 
     std::intptr_t SendMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
 
-    // "PROGRAM_MSG_TO_DISPLASY" with the command as wParam and the value or the text's
-    // address as lParam.
     void Send(const DisplayMessage& message) override;
     void ShowMessage(const char* text) override;
 
@@ -53,7 +52,6 @@ class DisplayChannel final : public DisplaySink, public MessageBoxSink {
     // Runs `work` on the dialog's thread and waits for it; false when it was dropped.
     bool RunOnDialogThread(std::function<void()> work);
 
-    MessageRegistry& registry;
     std::shared_ptr<State> state;
 };
 

@@ -41,6 +41,8 @@ ProgrammerDialog::ProgrammerDialog(DialogServices dialogServices, QWidget* paren
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       services(std::move(dialogServices)),
+      msgToDisplay(services.messages.Register(kMsgToDisplay)),
+      msgDisplayInfo(services.messages.Register(kMsgDisplayInfo)),
       controls(DialogLayout::Build(*this, MainDialogTemplate())),
       updateButton(controls.Get<QPushButton>(ids::kUpdateButton)),
       logList(controls.Get<QListWidget>(ids::kLogList)),
@@ -48,15 +50,17 @@ ProgrammerDialog::ProgrammerDialog(DialogServices dialogServices, QWidget* paren
       statusIcon(controls.Get<QLabel>(ids::kStatusIcon)),
       pathEdit(controls.Get<QLineEdit>(ids::kPathEdit)),
       lengthEdit(controls.Get<QLineEdit>(ids::kLengthEdit)),
-      channel(services.messages),
       display(*this, controls, services.fileInfo),
-      discovery(services.link, services.drives, *this),
+      discovery(services.link, services.drives,
+                [this](const ProgrammerPresence& presence) { ShowPresence(presence); }),
       fileSelection(services.prompts, services.firmwarePath),
       jobs(services.link, services.firmwarePath, channel, channel, services.diagnostics) {
+    // Known by number to outside senders, never handled; registered so no other name gets it.
+    services.messages.Register(kMsgFileInfo);
     for (const auto& [id, widget] : controls.All()) {
-        if (auto* button = qobject_cast<QPushButton*>(widget)) {
-            connect(button, &QPushButton::clicked, this,
-                    [this, controlId = id] { OnCommand(controlId); });
+        auto* button = qobject_cast<QPushButton*>(widget);
+        if (const Handler handler = CommandHandler(id); button != nullptr && handler != nullptr) {
+            connect(button, &QPushButton::clicked, this, handler);
         }
     }
 }
@@ -87,6 +91,7 @@ void ProgrammerDialog::OnInitDialog() {
         [this](unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
             return WindowProc(message, wParam, lParam);
         },
+        [this](const DisplayMessage& message) { ApplyDisplayMessage(*this, message); },
         [this](const char* text) { services.prompts.ShowMessage(QString::fromUtf8(text)); });
     discovery.Rescan();
     progressBar->SetRange(0, 100);
@@ -119,7 +124,7 @@ void ProgrammerDialog::OnDeviceNotification() {
     // All pending changes are one device-change message: a hub with several devices plugged in
     // is one scan, not one per device.
     if (deviceChanges->Dispatch([](const DeviceChange&) {}) > 0) {
-        WindowProc(kWmDeviceChange, 0, 0);
+        discovery.Rescan();
     }
 }
 
@@ -129,12 +134,11 @@ std::intptr_t ProgrammerDialog::WindowProc(unsigned message, std::uintptr_t wPar
         discovery.Rescan();
         return 1;
     }
-    if (message == services.messages.Register(kMsgToDisplay)) {
+    if (message == msgToDisplay) {
         display.OnDisplayCommand(wParam, lParam);
-    } else if (message == services.messages.Register(kMsgDisplayInfo)) {
+    } else if (message == msgDisplayInfo) {
         display.OnFileInfo();
     }
-    services.messages.Register(kMsgFileInfo);  // known by number, never handled
     return DefWindowProc(message, wParam, lParam);
 }
 
@@ -149,38 +153,39 @@ std::intptr_t ProgrammerDialog::DefWindowProc(unsigned message, std::uintptr_t w
     return 0;
 }
 
-bool ProgrammerDialog::OnCommand(int id) {
+ProgrammerDialog::Handler ProgrammerDialog::CommandHandler(int id) {
     switch (id) {
         case ids::kUpdateButton:
-            OnUpdateFile();
-            return true;
+            return &ProgrammerDialog::OnUpdateFile;
         case ids::kSelectFileButton:
-            OnSelectFile();
-            return true;
+            return &ProgrammerDialog::OnSelectFile;
         case ids::kReadFileButton:
-            OnReadFile();
-            return true;
+            return &ProgrammerDialog::OnReadFile;
         case ids::kTransferTestButton:
-            OnTransferTest();
-            return true;
+            return &ProgrammerDialog::OnTransferTest;
         case ids::kCmdExit:
-            OnOK();
-            return true;
+            return &ProgrammerDialog::OnOK;
         case ids::kCmdUpdateTool:
-            OnUpdateTool();
-            return true;
+            return &ProgrammerDialog::OnUpdateTool;
         case ids::kScramblerButton:
-            OnScramblerSelfTest();
-            return true;
+            return &ProgrammerDialog::OnScramblerSelfTest;
         default:
-            return false;
+            return nullptr;
     }
+}
+
+bool ProgrammerDialog::OnCommand(int id) {
+    const Handler handler = CommandHandler(id);
+    if (handler == nullptr) {
+        return false;
+    }
+    (this->*handler)();
+    return true;
 }
 
 void ProgrammerDialog::OnSysCommand(unsigned command) {
     if ((command & 0xFFF0u) == kSysCommandAbout) {
-        AboutBox about(this);
-        services.prompts.RunModal(about);
+        OnAbout();
     } else if ((command & 0xFFF0u) == kSysCommandClose) {
         close();
     }
@@ -299,6 +304,11 @@ void ProgrammerDialog::OnScramblerSelfTest() {
     services.scrambler.RunSelfTest();
 }
 
+void ProgrammerDialog::OnAbout() {
+    AboutBox about(this);
+    services.prompts.RunModal(about);
+}
+
 void ProgrammerDialog::done(int code) {
     QDialog::done(code);  // hides the window and ends the modal run
     EndRun();
@@ -350,7 +360,7 @@ void ProgrammerDialog::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     QAction* about = menu.addAction(item);
     if (services.prompts.ChooseFromMenu(menu, event->globalPos()) == about) {
-        WindowProc(kWmSysCommand, kSysCommandAbout, 0);
+        OnAbout();
     }
 }
 
@@ -378,20 +388,20 @@ void ProgrammerDialog::EnableUpdateButton(bool enabled) {
     updateButton->setEnabled(enabled);
 }
 
-void ProgrammerDialog::SetUpdateEnabled(bool enabled) {
-    updateButton->setEnabled(enabled);
+void ProgrammerDialog::ShowPresence(const ProgrammerPresence& presence) {
+    updateButton->setEnabled(presence.has_value());
+    if (presence) {
+        SetStatusIcon(kIconProgrammerPresent);
+        // Through the channel like a job's command: once it has closed, the bar stays.
+        channel.Progress(0);
+    } else {
+        SetStatusIcon(kIconNoProgrammer);
+        ClearLog(*this);
+    }
 }
 
 void ProgrammerDialog::SetStatusIcon(int icon) {
     statusIcon->setPixmap(AppIcons::Pixmap(icon));
-}
-
-void ProgrammerDialog::ClearLog() {
-    tarnwick::ClearLog(static_cast<DisplayTarget&>(*this));
-}
-
-void ProgrammerDialog::SendDisplay(const DisplayMessage& message) {
-    channel.Send(message);
 }
 
 }  // namespace tarnwick

@@ -14,7 +14,6 @@
 #include "app/FileSelection.h"
 #include "app/JobStarter.h"
 #include "display/DisplayEffects.h"
-#include "link/LinkStatusView.h"
 #include "link/ProgrammerDiscovery.h"
 
 class QLabel;
@@ -36,7 +35,7 @@ class GradientProgressBar;
 // Everything here runs on the dialog's thread. Workers reach it only through Display() and
 // Notices(), which block until the dialog has handled what they sent, and which the dialog
 // closes before it waits for the worker at the end of the run.
-class ProgrammerDialog final : public QDialog, public DisplayTarget, public LinkStatusView {
+class ProgrammerDialog final : public QDialog, public DisplayTarget {
     Q_OBJECT
 
   public:
@@ -48,10 +47,11 @@ class ProgrammerDialog final : public QDialog, public DisplayTarget, public Link
     // Device notifications, icons, first programmer scan, bar range. Once, before showing.
     void OnInitDialog();
 
-    // The window procedure: device changes first, then the registered display messages, then
-    // commands and system commands. What other threads send arrives here too.
+    // The window procedure, for senders that know the dialog by message numbers: device
+    // changes first, then the registered display messages, then commands and system commands.
+    // The dialog's own controls and workers call the handlers directly instead.
     std::intptr_t WindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
-    // The command table: a control's click or a menu command, by id. False for an unknown id.
+    // A control's click or a menu command, by id. False for an unknown id.
     bool OnCommand(int id);
     // 0x0010..0x001F: the About box; SC_CLOSE: ends the dialog.
     void OnSysCommand(unsigned command);
@@ -78,17 +78,15 @@ class ProgrammerDialog final : public QDialog, public DisplayTarget, public Link
     void SetBarPos(int pos) override;
     void EnableUpdateButton(bool enabled) override;
 
-    // LinkStatusView, on the real controls.
-    void SetUpdateEnabled(bool enabled) override;
-    void SetStatusIcon(int icon) override;
-    void ClearLog() override;
-    void SendDisplay(const DisplayMessage& message) override;
-
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    using Handler = void (ProgrammerDialog::*)();
+    // The handler of a control or menu command; nullptr for an unknown id.
+    static Handler CommandHandler(int id);
+
     // Command handlers.
     void OnUpdateFile();
     void OnSelectFile();
@@ -97,6 +95,11 @@ class ProgrammerDialog final : public QDialog, public DisplayTarget, public Link
     void OnTransferTest();
     void OnUpdateTool();
     void OnScramblerSelfTest();
+    void OnAbout();
+
+    // Present: update button on, icon 129, bar to 0. None: button off, icon 130, log emptied.
+    void ShowPresence(const ProgrammerPresence& presence);
+    void SetStatusIcon(int icon);
 
     std::intptr_t DefWindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
     bool RegisterDeviceNotify();
@@ -109,6 +112,9 @@ class ProgrammerDialog final : public QDialog, public DisplayTarget, public Link
     void DestroyWindow();
 
     DialogServices services;
+    // The registered display messages' numbers, looked up once.
+    const unsigned msgToDisplay;
+    const unsigned msgDisplayInfo;
     DialogControls controls;
     QPushButton* updateButton;
     QListWidget* logList;

@@ -76,7 +76,7 @@ int SelectProgrammer(const TargetOptions& o, Session& session, ConsoleDisplay& c
     }
     ScanReport scan;
     session.Discovery().FindProgrammer(&scan);
-    session.Discovery().UpdateLinkStatus();
+    session.Discovery().ReportPresence();
     if (!session.Link().Device()) {
         if (o.wait) {
             console.Line("waiting for a programmer to be plugged in..");

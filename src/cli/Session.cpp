@@ -44,7 +44,10 @@ Result<std::unique_ptr<Session>> Session::Open(const EmulatorOptions& emulator, 
 }
 
 Session::Session(std::unique_ptr<Backend> backend_, ConsoleDisplay& display)
-    : backend(std::move(backend_)), console(display), discovery(link, backend->Drives(), *this) {}
+    : backend(std::move(backend_)),
+      console(display),
+      discovery(link, backend->Drives(),
+                [this](const ProgrammerPresence& presence) { ShowPresence(presence); }) {}
 
 void Session::RunOnWorker(const std::function<void(std::stop_token)>& work) {
     // The session's own stop source, not the runner's: asking to stop must not wait for the
@@ -83,13 +86,13 @@ void Session::WaitBriefly() {
     }
 }
 
-void Session::SetStatusIcon(int icon) {
-    if (announce && shownIcon != 0 && icon != shownIcon) {
-        console.Line(icon == kIconProgrammerPresent
-                         ? "programmer found: " + Drives().DriveName(link.DriveNumber())
-                         : std::string("programmer gone"));
+void Session::ShowPresence(const ProgrammerPresence& presence) {
+    const bool present = presence.has_value();
+    if (announce && shownPresent && present != *shownPresent) {
+        console.Line(present ? "programmer found: " + presence->driveName
+                             : std::string("programmer gone"));
     }
-    shownIcon = icon;
+    shownPresent = present;
 }
 
 Result<void> Session::Close() {

@@ -20,7 +20,7 @@ class ConsoleDisplay;
 // The drives a command works on (the machine's, or the emulated programmer alone), discovery
 // over them, and the main thread's loop: it follows device changes and Ctrl-C while a job
 // runs on a worker. Lives on the main thread.
-class Session : private LinkStatusView {
+class Session {
   public:
     // Fails when the drives cannot be reached. `followChanges` also opens the hot-plug monitor
     // (needed to wait for a programmer).
@@ -58,10 +58,8 @@ class Session : private LinkStatusView {
     // Waits up to 100 ms for a device change (or a signal) and handles it.
     void WaitBriefly();
 
-    void SetUpdateEnabled(bool) override {}
-    void SetStatusIcon(int icon) override;
-    void ClearLog() override {}
-    void SendDisplay(const DisplayMessage&) override {}
+    // Announces a change of presence; the first report after start-up only sets it.
+    void ShowPresence(const ProgrammerPresence& presence);
 
     ProgrammerLink link;
     std::unique_ptr<Backend> backend;
@@ -70,7 +68,7 @@ class Session : private LinkStatusView {
     std::unique_ptr<DeviceChangeSource> monitor;
     JobRunner runner;
     bool announce = false;
-    int shownIcon = 0;
+    std::optional<bool> shownPresent;
 };
 
 }  // namespace tarnwick::cli

@@ -42,8 +42,8 @@ std::string ProbeReport::Describe() const {
 }
 
 ProgrammerDiscovery::ProgrammerDiscovery(ProgrammerLink& link_, DriveProvider& drives_,
-                                         LinkStatusView& view_)
-    : link(link_), drives(drives_), view(view_) {}
+                                         PresenceObserver observer_)
+    : link(link_), drives(drives_), presenceObserver(std::move(observer_)) {}
 
 ProbeVerdict ProgrammerDiscovery::JudgeIdentity(const StorageIdentity& identity) {
     if (!identity.usb) {
@@ -130,21 +130,24 @@ void ProgrammerDiscovery::FindProgrammer(ScanReport* report) {
     }
 }
 
-void ProgrammerDiscovery::UpdateLinkStatus() {
-    if (link.Device() != nullptr) {
-        view.SetUpdateEnabled(true);
-        view.SetStatusIcon(kIconProgrammerPresent);
-        view.SendDisplay({DISPLAY_PROGRESS, 0, nullptr});
-    } else {
-        view.SetUpdateEnabled(false);
-        view.SetStatusIcon(kIconNoProgrammer);
-        view.ClearLog();
+ProgrammerPresence ProgrammerDiscovery::Presence() const {
+    // The device decides, not the drive number: a device held under number 0 is present too.
+    if (link.Device() == nullptr) {
+        return std::nullopt;
+    }
+    const std::int8_t drive = link.DriveNumber();
+    return FoundProgrammer{drive, drives.DriveName(drive), link.UsbDevice()};
+}
+
+void ProgrammerDiscovery::ReportPresence() {
+    if (presenceObserver) {
+        presenceObserver(Presence());
     }
 }
 
 void ProgrammerDiscovery::Rescan() {
     FindProgrammer();
-    UpdateLinkStatus();
+    ReportPresence();
 }
 
 std::size_t ProgrammerDiscovery::FollowDeviceChanges(DeviceChangeSource& source,

@@ -9,9 +9,9 @@
 
 #include "link/DeviceChangeSource.h"
 #include "link/DriveProvider.h"
-#include "link/LinkStatusView.h"
 #include "link/PassThrough.h"
 #include "link/ProgrammerLink.h"
+#include "link/ProgrammerPresence.h"
 
 namespace tarnwick {
 
@@ -47,13 +47,13 @@ struct ScanReport {
     std::vector<ProbeReport> probes;
 };
 
-// Finds the programmer among the drives and keeps ProgrammerLink pointing at it.
-// Runs on the display's thread only (start-up and device-change notifications); a scan
-// blocks that thread for up to 128 opens. Nothing here throws or fails: a drive that cannot be
-// used is simply not the programmer, and the optional reports say why.
+// Finds the programmer among the drives, keeps ProgrammerLink pointing at it and tells the
+// front end whether there is one. Runs on the display's thread only (start-up and device-change
+// notifications); a scan blocks that thread for up to 128 opens. Nothing here throws or fails: a
+// drive that cannot be used is simply not the programmer, and the optional reports say why.
 class ProgrammerDiscovery {
   public:
-    ProgrammerDiscovery(ProgrammerLink& link, DriveProvider& drives, LinkStatusView& view);
+    ProgrammerDiscovery(ProgrammerLink& link, DriveProvider& drives, PresenceObserver observer);
 
     // Opens drive n and returns it when it is the programmer (the caller then owns it);
     // otherwise closes it again and returns nullptr.
@@ -67,11 +67,12 @@ class ProgrammerDiscovery {
     // link instead of the old, dead one.
     void FindProgrammer(ScanReport* report = nullptr);
 
-    // Shows the state of the link: programmer present (button on, icon 129, progress 0) or not
-    // (button off, icon 130, log emptied).
-    void UpdateLinkStatus();
+    // The link's programmer, or none.
+    ProgrammerPresence Presence() const;
+    // Tells the presence observer the link's presence.
+    void ReportPresence();
 
-    // What start-up and every device change do: FindProgrammer, then UpdateLinkStatus.
+    // What start-up and every device change do: FindProgrammer, then ReportPresence.
     void Rescan();
 
     // Dispatches all of the source's pending notifications (`observer`, when given, sees each),
@@ -86,7 +87,7 @@ class ProgrammerDiscovery {
   private:
     ProgrammerLink& link;
     DriveProvider& drives;
-    LinkStatusView& view;
+    PresenceObserver presenceObserver;
 };
 
 }  // namespace tarnwick

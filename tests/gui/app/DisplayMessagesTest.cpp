@@ -22,23 +22,20 @@ namespace {
 // A channel bound to a window of this thread; its procedure records what reached it, and where.
 struct BoundChannel {
     QObject window;
-    MessageRegistry registry;
-    DisplayChannel channel{registry};
+    DisplayChannel channel;
     std::vector<std::string> texts;  // copied the moment they arrive
     std::atomic<int> handled{0};
     std::atomic<bool> onWindowThread{true};
 
     BoundChannel() {
         channel.Bind(
-            &window,
-            [this](unsigned message, std::uintptr_t command, std::intptr_t lParam) {
-                onWindowThread = onWindowThread && QThread::currentThread() == window.thread() &&
-                                 message == registry.Register(kMsgToDisplay);
-                if (command == DISPLAY_TEXT) {
-                    texts.emplace_back(reinterpret_cast<const char*>(lParam));
+            &window, [](unsigned, std::uintptr_t, std::intptr_t) { return std::intptr_t{0}; },
+            [this](const DisplayMessage& message) {
+                onWindowThread = onWindowThread && QThread::currentThread() == window.thread();
+                if (message.command == DISPLAY_TEXT) {
+                    texts.emplace_back(message.text);
                 }
                 ++handled;
-                return std::intptr_t{0};
             },
             [](const char*) {});
     }

@@ -10,7 +10,7 @@
 
 #include "link/DeviceChangeSource.h"
 #include "link/DriveProvider.h"
-#include "link/LinkStatusView.h"
+#include "link/ProgrammerPresence.h"
 
 namespace tarnwick::test {
 
@@ -92,17 +92,13 @@ class FakeDriveProvider final : public DriveProvider {
     std::map<std::int8_t, Drive> drives;
 };
 
-// Records what a status update did, as words.
-class RecordingView final : public LinkStatusView {
+// Records every presence reported, as words.
+class RecordingView {
   public:
-    void SetUpdateEnabled(bool enabled) override {
-        calls.push_back(enabled ? "button on" : "button off");
-    }
-    void SetStatusIcon(int icon) override { calls.push_back("icon " + std::to_string(icon)); }
-    void ClearLog() override { calls.push_back("log emptied"); }
-    void SendDisplay(const DisplayMessage& message) override {
-        calls.push_back("display " + std::to_string(message.command) + " " +
-                        std::to_string(message.value));
+    PresenceObserver Observer() {
+        return [this](const ProgrammerPresence& presence) {
+            calls.emplace_back(presence ? "present" : "none");
+        };
     }
 
     std::vector<std::string> calls;
