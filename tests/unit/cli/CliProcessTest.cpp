@@ -1,4 +1,5 @@
-// tarnwick-cli as a person or a production-line script runs it: exit codes and what it says.
+// tarnwick-cli as a person or a production-line script runs it: refusals and interrupts. The
+// exit code of each ending is checked end to end against the gadget (tests/e2e/cases).
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -72,62 +73,6 @@ CliRun RunCli(const std::string& args, const std::string& stopAt = {},
     return run;
 }
 
-TEST(CliExitCodes, EachEndingHasItsOwnCodeAndAFailureSaysWhatFailedAndWhere) {
-    TempFile image(PatternBytes(3 * 65536));
-    TempFile empty({});
-    const std::string write = "write " + image.Path() + " --emulate ";
-    const std::string read = "read " + image.Dir() + "/read.bin --length 4096 --emulate ";
-    const struct {
-        std::string args;
-        int code;
-        std::string says;
-    } cases[] = {
-        {write + "--verify", 0, "verified"},
-        {write + "--emulate-resend 0x200:3", 0, ""},
-        {"write", 1, ""},
-        {"write " + image.Dir() + "/missing.bin --emulate", 2, ""},
-        {write + "--emulate-mute-link", 3, ""},
-        {write + "--emulate-fail-erase 1", 5, ""},
-        {write + "--emulate-fail-page 0x200", 6,
-         "page write at 0x000200: programmer reported write status 2"},
-        {write + "--emulate-drop-after 40", 6, "write data err .."},
-        {"write " + empty.Path() + " --emulate", 8, ""},
-        {read + "--emulate-drop-after 3", 11, ""},
-        {read + "--emulate-mute-link", 3, ""},
-        {"transfer-test --bytes 10000 --emulate", 0, ""},
-        {"transfer-test --bytes 4096 --emulate --emulate-resend 0:1", 12, "transfer data err .."},
-    };
-    for (const auto& c : cases) {
-        const CliRun run = RunCli(c.args);
-        EXPECT_EQ(run.code, c.code) << c.args << "\n" << run.output;
-        EXPECT_NE(run.output.find(c.says), std::string::npos) << c.args << "\n" << run.output;
-    }
-}
-
-// Each refusal comes before any wait for a programmer: one that came later would hang here.
-TEST(CliWrite, RefusesWhatIsNoRegularFileAtOnce) {
-    TempFile image(PatternBytes(600));
-    const std::string fifo = image.Dir() + "/fifo";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const std::string waiting = " --emulate --emulate-unplugged";
-    const struct {
-        std::string args;
-        int code;
-        std::string says;
-    } cases[] = {
-        {"write " + fifo + waiting + " --wait", 4, fifo + " is a FIFO, not a regular file"},
-        {"write /dev/null" + waiting + " --wait", 4, "/dev/null is a character device"},
-        {"read " + fifo + " --length 512" + waiting, 4, fifo + " is a FIFO"},
-    };
-    for (const auto& c : cases) {
-        const CliRun run = RunCli(c.args, {}, std::chrono::seconds(5));
-        EXPECT_FALSE(run.hung) << c.args;
-        EXPECT_EQ(run.code, c.code) << c.args;
-        EXPECT_NE(run.output.find(c.says), std::string::npos) << c.args << "\n" << run.output;
-        EXPECT_EQ(run.output.find("written"), std::string::npos) << run.output;
-    }
-}
-
 TEST(CliInterrupt, SigtermEndsEveryPhaseWithExitTenAndNoSuccessLine) {
     TempFile image(PatternBytes(70000));  // two erase blocks, 137 pages
     const std::string slow = " --emulate --emulate-latency-us 10000";
@@ -158,22 +103,6 @@ TEST(CliInterrupt, SigtermEndsEveryPhaseWithExitTenAndNoSuccessLine) {
     }
     EXPECT_FALSE(std::ifstream(image.Dir() + "/read.bin").good())
         << "a stopped read leaves no file";
-}
-
-TEST(CliList, FindsTheEmulatedProgrammerAsDrive1OnSg0) {
-    const CliRun found = RunCli("list --emulate");
-    EXPECT_EQ(found.code, 0);
-    EXPECT_NE(found.output.find("programmer: drive 1 (emulated /dev/sg0)"), std::string::npos)
-        << found.output;
-}
-
-TEST(CliTarget, ANamedDeviceMustBeTheProgrammer) {
-    TempFile image(PatternBytes(600));
-    EXPECT_EQ(RunCli("write " + image.Path() + " --emulate --device /dev/sg0").code, 0);
-    const CliRun other = RunCli("write " + image.Path() + " --emulate --device /dev/sg1");
-    EXPECT_EQ(other.code, 9);
-    EXPECT_NE(other.output.find("/dev/sg1 is not the programmer"), std::string::npos);
-    EXPECT_EQ(RunCli("write " + image.Path() + " --emulate --device /dev/sda").code, 1);
 }
 
 }  // namespace

@@ -37,18 +37,6 @@ TEST(ListOutput, FoldsRunsOfMissingDrivesAndSaysWhichOneIsCurrent) {
     EXPECT_NE(out.str().find("\nprogrammer: drive 5 (/dev/sg4)\n"), std::string::npos);
 }
 
-TEST(ListOutput, SaysPlainlyWhenTheMachineHasNoScsiDevicesAtAll) {
-    ScanReport scan;
-    scan.probes.push_back(Probe(0, ProbeVerdict::Skipped));
-    for (int n = 1; n <= 126; ++n) {
-        scan.probes.push_back(Probe(n, ProbeVerdict::NoSuchDrive));
-    }
-    std::ostringstream out;
-    PrintScan(out, scan, "");
-    EXPECT_NE(out.str().find("no SCSI generic devices here"), std::string::npos) << out.str();
-    EXPECT_NE(out.str().find("\nno programmer found\n"), std::string::npos);
-}
-
 TEST(DeviceOption, NamesDriveNPlus1ForSgNAndAcceptsOnlyNodesWithinTheSearchedRange) {
     EXPECT_EQ(DriveNumberOf("/dev/sg0"), 1);
     EXPECT_EQ(DriveNumberOf("/dev/sg125"), 126);

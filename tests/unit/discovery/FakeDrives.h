@@ -45,9 +45,6 @@ class FakeDriveProvider final : public DriveProvider {
     };
 
     void Plug(std::int8_t n, Drive drive) { drives[n] = std::move(drive); }
-    void Plug(std::int8_t n, bool usb, std::string vendor) {
-        Plug(n, Drive{true, true, StorageIdentity{usb, std::move(vendor), std::nullopt}});
-    }
     // `usb`: the USB device it hangs off, which changes when it is plugged in again.
     void PlugProgrammer(std::int8_t n, std::optional<UsbDeviceAddress> usb = std::nullopt) {
         Plug(n, Drive{true, true, StorageIdentity{true, "VORTAN  ", usb}});
@@ -56,9 +53,6 @@ class FakeDriveProvider final : public DriveProvider {
 
     OpenedDrive Open(std::int8_t n) override {
         attempts.push_back(n);
-        if (beforeOpen) {
-            beforeOpen(n);  // lets a test unplug something in the middle of a scan
-        }
         OpenedDrive result;
         const auto it = drives.find(n);
         if (it == drives.end()) {
@@ -84,7 +78,6 @@ class FakeDriveProvider final : public DriveProvider {
         return n >= 1 ? "/dev/sg" + std::to_string(n - 1) : std::string();
     }
 
-    std::function<void(std::int8_t)> beforeOpen;
     std::vector<std::int8_t> attempts;  // every Open, in order
     HandleCounter handles;
 

@@ -125,29 +125,6 @@ TEST_F(DiscoveryTest, AProgrammerPluggedInAgainUnderTheSameNumberBetweenTwoScans
     EXPECT_EQ(drives.handles.StillOpen(), 1);
 }
 
-TEST_F(DiscoveryTest, WithTwoProgrammersTheHigherNumberIsCurrentAfterEveryScan) {
-    drives.PlugProgrammer(1);
-    drives.PlugProgrammer(5);
-
-    Rescan();
-    EXPECT_EQ(link.DriveNumber(), 5);
-    EXPECT_EQ(CurrentDevice(), 5);
-    EXPECT_EQ(drives.handles.StillOpen(), 1) << "the replaced drive-1 handle was not closed";
-
-    auto jobsDevice = link.Device();
-    for (int scan = 0; scan < 2; ++scan) {
-        Rescan();
-        EXPECT_EQ(link.DriveNumber(), 5);
-        EXPECT_EQ(CurrentDevice(), 5);
-        EXPECT_EQ(view.calls, kPresent);
-    }
-    // Later scans take drive 1 and then drive 5 again, each time with a fresh handle; the job's
-    // handle from the first scan stays open beside the current one until the job lets go.
-    EXPECT_EQ(drives.handles.StillOpen(), 2);
-    jobsDevice.reset();
-    EXPECT_EQ(drives.handles.StillOpen(), 1);
-}
-
 TEST_F(DiscoveryTest, OnlyAnOpenedUsbDriveWithExactlyTheProgrammersVendorQualifies) {
     using Drive = FakeDriveProvider::Drive;
     const StorageIdentity programmer{true, "VORTAN  ", {}};

@@ -45,18 +45,5 @@ TEST(JobRunner, AJobWaitingForAProgrammerEndsWhenTheApplicationStops) {
     EXPECT_TRUE(h.programmer->Log().empty());
 }
 
-TEST(JobRunner, AWaitingJobStartsAsSoonAsDiscoveryFindsAProgrammer) {
-    JobHarness h;
-    h.link.Clear();
-    TempFile file(PatternBytes(700));
-    h.path.Set(file.Path());
-    JobRunner runner;
-    std::promise<ProgramResult> result;
-    ASSERT_TRUE(runner.TryStart(
-        [&](std::stop_token stop) { result.set_value(h.job.ProgramThreadProc(stop)); }));
-    h.link.Set(h.programmer, 3);
-    EXPECT_EQ(result.get_future().get().ending, ProgramEnding::Success);
-}
-
 }  // namespace
 }  // namespace tarnwick

@@ -66,19 +66,6 @@ TEST_F(ReadBackTest, AFailedOrShortPageReadLeavesNoFileBehindNotEvenAnOldOne) {
     }
 }
 
-TEST_F(ReadBackTest, APageThatArrivedOnlyInPartIsNeverFilledFromThePageBefore) {
-    auto device = std::make_shared<PartialPageRead>();
-    device->inner = h.programmer;
-    device->address = 0x200;
-    device->claimsSuccess = true;  // a transport that breaks its word: nothing to notice
-    ASSERT_EQ(ReadFlashToFile(device, out, 1024).ending, ReadBackEnding::Success);
-    const auto saved = FileBytes(out);
-    ASSERT_EQ(saved.size(), 1024u);
-    EXPECT_EQ(std::vector<std::uint8_t>(saved.begin() + 514, saved.end()),
-              std::vector<std::uint8_t>(510, 0))
-        << "the bytes that never came are not page 0's";
-}
-
 TEST_F(ReadBackTest, AnOutputThatIsNoRegularFileIsRefusedBeforeReadingAndLeftAlone) {
     const std::string fifo = dir.Dir() + "/fifo.bin";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
