@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -93,9 +95,17 @@ double FromTheDialog(const std::string& image, std::chrono::microseconds latency
     QElapsedTimer timer;
     timer.start();
     dialog.OnCommand(ids::kUpdateButton);
-    while (dialog.Jobs().Busy()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
+    // Waits for events as the dialog's own loop does, rather than spinning on one of the cores
+    // the job needs too; the timer only looks for the job's end.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!dialog.Jobs().Busy()) {
+            loop.quit();
+        }
+    });
+    poll.start(1);
+    loop.exec();
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     if (!dialog.Jobs().LastResult() ||
         dialog.Jobs().LastResult()->ending != ProgramEnding::Success) {

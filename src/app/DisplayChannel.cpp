@@ -3,7 +3,9 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
+#include <atomic>
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 #include <string>
 
@@ -17,6 +19,12 @@ struct DisplayChannel::State {
     WindowProcedure procedure;
     Display display;
     Notice notice;
+    // The bar's position while in the working colours, or kNoProgress. Written on the dialog's
+    // thread, read by senders: a skipped send is one that would have been handled just before
+    // whatever the dialog's thread changes at the same moment.
+    std::atomic<std::int64_t> shownProgress{kNoProgress};
+
+    static constexpr std::int64_t kNoProgress = std::numeric_limits<std::int64_t>::min();
 };
 
 DisplayChannel::DisplayChannel() : state(std::make_shared<State>()) {}
@@ -105,6 +113,11 @@ std::intptr_t DisplayChannel::SendMessage(unsigned message, std::uintptr_t wPara
 }
 
 void DisplayChannel::Send(const DisplayMessage& message) {
+    // The bar takes the position as an int, so the comparison does too.
+    if (message.command == DISPLAY_PROGRESS &&
+        state->shownProgress.load() == static_cast<int>(message.value)) {
+        return;
+    }
     Display display;
     {
         std::lock_guard lock(state->mutex);
@@ -114,6 +127,10 @@ void DisplayChannel::Send(const DisplayMessage& message) {
         return;
     }
     RunOnDialogThread([display = std::move(display), message] { display(message); });
+}
+
+void DisplayChannel::SetShownProgress(std::optional<int> position) {
+    state->shownProgress.store(position ? *position : State::kNoProgress);
 }
 
 void DisplayChannel::ShowMessage(const char* text) {

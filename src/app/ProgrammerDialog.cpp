@@ -96,6 +96,7 @@ void ProgrammerDialog::OnInitDialog() {
     discovery.Rescan();
     progressBar->SetRange(0, 100);
     progressBar->SetPos(0);
+    PublishBar();
     services.fileInfo.chipModel.clear();
     pathEdit->setFocus(Qt::OtherFocusReason);
 }
@@ -378,10 +379,18 @@ void ProgrammerDialog::AppendLogLine(std::string_view text) {
 
 void ProgrammerDialog::SetBarColours(BarColours colours) {
     progressBar->SetColours(colours.start, colours.end);
+    PublishBar();
 }
 
 void ProgrammerDialog::SetBarPos(int pos) {
     progressBar->SetPos(pos);
+    PublishBar();
+}
+
+void ProgrammerDialog::PublishBar() {
+    const BarColours shown{progressBar->startColor(), progressBar->endColor()};
+    channel.SetShownProgress(shown == kWorkingColours ? std::optional(progressBar->position())
+                                                      : std::nullopt);
 }
 
 void ProgrammerDialog::EnableUpdateButton(bool enabled) {

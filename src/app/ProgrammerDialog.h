@@ -100,6 +100,9 @@ class ProgrammerDialog final : public QDialog, public DisplayTarget {
     // Present: update button on, icon 129, bar to 0. None: button off, icon 130, log emptied.
     void ShowPresence(const ProgrammerPresence& presence);
     void SetStatusIcon(int icon);
+    // Tells the channel what the bar shows now, so a worker's progress that would change
+    // nothing is not handed over.
+    void PublishBar();
 
     std::intptr_t DefWindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
     bool RegisterDeviceNotify();
