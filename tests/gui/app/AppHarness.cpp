@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <QAction>
-#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -13,7 +12,6 @@
 #include <stdexcept>
 
 #include "app/AppIcons.h"
-#include "app/WindowMessages.h"
 #include "widgets/GradientProgressBar.h"
 
 namespace tarnwick::testing {
@@ -23,8 +21,7 @@ QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-std::optional<QString> FakePrompts::Ask(const QString& filter, const char* dialog) {
-    filters << filter;
+std::optional<QString> FakePrompts::Ask(const char* dialog) {
     fileDialogs << dialog;
     if (fileAnswers.empty()) {
         return std::nullopt;
@@ -33,170 +30,99 @@ std::optional<QString> FakePrompts::Ask(const QString& filter, const char* dialo
     const bool cancelled = !fileAnswers.front().has_value();
     const QString answer = fileAnswers.front().value_or(QString());
     fileAnswers.pop_front();
-    if (cancelled) {
-        return std::nullopt;
-    }
-    return answer;
-}
-
-int FakePrompts::RunModal(QDialog& dialog) {
-    modalTitles << dialog.windowTitle();
-    return QDialog::Accepted;
+    return cancelled ? std::nullopt : std::optional(answer);
 }
 
 QAction* FakePrompts::ChooseFromMenu(QMenu& menu, const QPoint&) {
-    menuItems.clear();
     QAction* chosen = nullptr;
     for (QAction* action : menu.actions()) {
-        menuItems << action->text();
-        if (!menuChoice.isEmpty() && action->text() == menuChoice) {
-            chosen = action;
-        }
+        chosen = action->text() == menuChoice ? action : chosen;
     }
     return chosen;
 }
 
-PipeDeviceChanges::PipeDeviceChanges() {
-    if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe2 failed");
+std::size_t NotifiedChanges::Dispatch(const DeviceChangeHandler&) {
+    std::uint64_t count = 0;  // what the dialog does with each change is not looked at
+    return read(fd, &count, sizeof count) == sizeof count ? static_cast<std::size_t>(count) : 0;
+}
+
+void NotifiedChanges::Notify() {
+    const std::uint64_t one = 1;
+    if (write(fd, &one, sizeof one) != sizeof one) {
+        throw std::runtime_error("eventfd write failed");
     }
 }
 
-PipeDeviceChanges::~PipeDeviceChanges() {
-    close(fds[0]);
-    close(fds[1]);
-}
-
-std::size_t PipeDeviceChanges::Dispatch(const DeviceChangeHandler& onChange) {
-    std::size_t delivered = 0;
-    char byte;
-    while (read(fds[0], &byte, 1) == 1) {
-        onChange(DeviceChange{"change", "scsi_generic", "sg3"});
-        ++delivered;
-    }
-    return delivered;
-}
-
-void PipeDeviceChanges::Notify() {
-    const char byte = 1;
-    if (write(fds[1], &byte, 1) != 1) {
-        throw std::runtime_error("pipe write failed");
-    }
-}
-
-LockHolder::LockHolder(const std::string& path, Kind kind) : fd(open(path.c_str(), O_RDWR)) {
-    if (kind == Flock) {
-        ok = flock(fd, LOCK_EX | LOCK_NB) == 0;
-    } else {
-        struct flock lock {};
-        lock.l_type = F_RDLCK;
-        lock.l_whence = SEEK_SET;
-        lock.l_start = 10;
-        lock.l_len = 1;
-        ok = fcntl(fd, F_OFD_SETLK, &lock) == 0;
-    }
+LockHolder::LockHolder(const std::string& path, bool recordLock) : fd(open(path.c_str(), O_RDWR)) {
+    struct flock lock {};
+    lock.l_type = F_RDLCK;
+    lock.l_start = 10;
+    lock.l_len = 1;
+    ok = recordLock ? fcntl(fd, F_OFD_SETLK, &lock) == 0 : flock(fd, LOCK_EX | LOCK_NB) == 0;
 }
 
 LockHolder::~LockHolder() {
     close(fd);
 }
 
-DialogHarness::DialogHarness() : DialogHarness(Options{}) {}
-
-DialogHarness::DialogHarness(Options options)
-    : programmer_(std::make_shared<EmulatedProgrammer>(options.flashSize)), drives(programmer_) {
-    programmer_->SetFaults(options.faults);
-    if (!options.attached) {
-        drives.Detach();
-    }
-    const bool fail = options.notificationsFail;
-    transferTestBound = options.transferTestBound;
-    auto openChanges = [this, fail]() -> std::unique_ptr<DeviceChangeSource> {
-        if (fail) {
-            throw std::runtime_error("netlink socket refused");
-        }
-        auto source = std::make_unique<PipeDeviceChanges>();
-        changes = source.get();
-        return source;
-    };
-    dialog_ = std::make_unique<ProgrammerDialog>(
-        Services(drives, std::move(openChanges), prompts, diagnostics));
-    // The dialog takes its temporary directory from TMPDIR once, while it initialises.
-    const QByteArray savedTmp = qgetenv("TMPDIR");
-    const bool hadTmp = qEnvironmentVariableIsSet("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(temp_.path()));
-    dialog_->OnInitDialog();
-    if (hadTmp) {
-        qputenv("TMPDIR", savedTmp);
-    } else {
-        qunsetenv("TMPDIR");
-    }
-    dialog_->show();
-}
-
-DialogHarness::~DialogHarness() {
-    dialog_.reset();
-}
-
-void DialogHarness::Plug() {
-    drives.Attach();
-    changes->Notify();
-}
-
-void DialogHarness::Unplug() {
-    drives.Detach();
-    changes->Notify();
-}
-
-void DialogHarness::UnplugQuietly() {
-    drives.Detach();
-}
-
-void DialogHarness::Send(int command, std::intptr_t lParam) {
-    dialog_->WindowProc(MessageRegistry::Process().Register(kMsgToDisplay),
-                        static_cast<std::uintptr_t>(command), lParam);
-}
-
-void DialogHarness::SendText(const char* text) {
-    Send(DISPLAY_TEXT, reinterpret_cast<std::intptr_t>(text));
-}
-
-QStringList DialogHarness::LogLines() {
+QStringList LogLines(ProgrammerDialog& dialog) {
     QStringList lines;
-    auto* list = Control<QListWidget>(ids::kLogList);
+    auto* list = dialog.Controls().Get<QListWidget>(ids::kLogList);
     for (int i = 0; i < list->count(); ++i) {
         lines << list->item(i)->text();
     }
     return lines;
 }
 
-QImage DialogHarness::BarImage() {
-    return Control<GradientProgressBar>(ids::kProgressBar)
-        ->grab()
-        .toImage()
-        .convertToFormat(QImage::Format_RGB32);
-}
-
-bool DialogHarness::BarIsSolid(QRgb colour) {
-    const QImage image = BarImage();
+bool BarIsSolid(ProgrammerDialog& dialog, QRgb colour) {
+    auto* bar = dialog.Controls().Get<GradientProgressBar>(ids::kProgressBar);
+    const QImage image = bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const int quarter = image.width() / 4;
-    const auto solid = [&](int left) {
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = left; x < left + quarter; ++x) {
-                if (image.pixel(x, y) != colour) {
-                    return false;
-                }
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < quarter; ++x) {
+            if (image.pixel(x, y) != colour || image.pixel(image.width() - 1 - x, y) != colour) {
+                return false;
             }
         }
-        return true;
-    };
-    return Control<GradientProgressBar>(ids::kProgressBar)->position() == 100 && solid(0) &&
-           solid(image.width() - quarter);
+    }
+    return bar->position() == 100;
 }
 
-bool DialogHarness::ShowsIcon(int icon) {
-    const QPixmap shown = Control<QLabel>(ids::kStatusIcon)->pixmap();
+bool ShowsIcon(ProgrammerDialog& dialog, int icon) {
+    const QPixmap shown = dialog.Controls().Get<QLabel>(ids::kStatusIcon)->pixmap();
     return !shown.isNull() && shown.toImage() == AppIcons::Pixmap(icon).toImage();
+}
+
+DialogHarness::DialogHarness() : DialogHarness(Options{}) {}
+
+DialogHarness::DialogHarness(Options options)
+    : programmer_(std::make_shared<EmulatedProgrammer>(options.flashSize)), drives(programmer_) {
+    FaultPlan faults;
+    faults.latency = options.latency;
+    if (options.failPage) {
+        faults.failPage.insert(*options.failPage);
+    }
+    programmer_->SetFaults(faults);
+    if (!options.attached) {
+        drives.Detach();
+    }
+    auto openChanges = [this, fail = options.notificationsFail] {
+        if (fail) {
+            throw std::runtime_error("netlink socket refused");
+        }
+        auto source = std::make_unique<NotifiedChanges>();
+        changes = source.get();
+        return std::unique_ptr<DeviceChangeSource>(std::move(source));
+    };
+    dialog_ = std::make_unique<ProgrammerDialog>(
+        Services(drives, std::move(openChanges), prompts, diagnostics));
+    // The dialog takes its temporary directory from TMPDIR once, while it initialises.
+    const std::optional<QByteArray> savedTmp =
+        qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
+    qputenv("TMPDIR", QFile::encodeName(temp_.path()));
+    dialog_->OnInitDialog();
+    savedTmp ? qputenv("TMPDIR", *savedTmp) : qunsetenv("TMPDIR");
+    dialog_->show();
 }
 
 void DialogHarness::ChooseFile(std::optional<QString> answer) {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <QDialog>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -9,8 +13,8 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <vector>
 
+#include "app/DialogServices.h"
 #include "app/ProgrammerDialog.h"
 #include "app/UserPrompts.h"
 #include "emulator/EmulatedDrives.h"
@@ -28,45 +32,42 @@ QByteArray ReadAll(const QString& path);
 class FakePrompts final : public UserPrompts {
   public:
     void ShowMessage(const QString& text) override { messages << text; }
-    std::optional<QString> ChooseFileToOpen(const QString& f) override { return Ask(f, "open"); }
-    std::optional<QString> ChooseNameToOpen(const QString& f) override {
-        return Ask(f, "open any name");
+    std::optional<QString> ChooseFileToOpen(const QString&) override { return Ask("open"); }
+    std::optional<QString> ChooseNameToOpen(const QString&) override { return Ask("any name"); }
+    std::optional<QString> ChooseFileToSave(const QString&) override { return Ask("save"); }
+    int RunModal(QDialog& dialog) override {
+        modalTitles << dialog.windowTitle();
+        return QDialog::Accepted;
     }
-    std::optional<QString> ChooseFileToSave(const QString& f) override { return Ask(f, "save"); }
-    int RunModal(QDialog& dialog) override;
     QAction* ChooseFromMenu(QMenu& menu, const QPoint& globalPos) override;
 
     QStringList messages;
-    QStringList filters;
-    QStringList fileDialogs;                         // "open", "open any name" or "save"
+    QStringList fileDialogs;                         // "open", "any name" or "save"
     std::deque<std::optional<QString>> fileAnswers;  // none left: cancelled
     QStringList modalTitles;                         // of every dialog run modally
-    QStringList menuItems;                           // of the last menu popped up
     QString menuChoice;                              // the item to choose; empty: none
 
   private:
-    std::optional<QString> Ask(const QString& filter, const char* dialog);
+    std::optional<QString> Ask(const char* dialog);
 };
 
-// Device changes through a pipe, so a test plays the kernel's hot-plug notifications and the
-// dialog receives them through its socket notifier as it would from udev.
-class PipeDeviceChanges final : public DeviceChangeSource {
+// Device changes as the kernel would report them, through an eventfd the dialog polls.
+class NotifiedChanges final : public DeviceChangeSource {
   public:
-    PipeDeviceChanges();
-    ~PipeDeviceChanges() override;
-    int PollFd() const override { return fds[0]; }
+    NotifiedChanges() : fd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    ~NotifiedChanges() override { ::close(fd); }
+    int PollFd() const override { return fd; }
     std::size_t Dispatch(const DeviceChangeHandler& onChange) override;
     void Notify();
 
   private:
-    int fds[2] = {-1, -1};
+    int fd;
 };
 
-// Another holder of the file for as long as the object lives.
+// Another holder of the file, by flock or by a record lock, for as long as the object lives.
 class LockHolder {
   public:
-    enum Kind { Flock, RecordLock };
-    LockHolder(const std::string& path, Kind kind);
+    LockHolder(const std::string& path, bool recordLock = false);
     ~LockHolder();
     LockHolder(const LockHolder&) = delete;
     LockHolder& operator=(const LockHolder&) = delete;
@@ -76,6 +77,12 @@ class LockHolder {
     int fd;
 };
 
+// What the dialog shows, as a person would look at it.
+QStringList LogLines(ProgrammerDialog& dialog);
+// At 100 and in one colour outside the caption in its middle (left and right quarters).
+bool BarIsSolid(ProgrammerDialog& dialog, QRgb colour);
+bool ShowsIcon(ProgrammerDialog& dialog, int icon);
+
 // The main dialog against the emulated programmer (drive 1), every prompt answered by a fake.
 // Its temporary directory is a private one (TMPDIR while the dialog initialises), so what the
 // exit clean-up deletes and copies never touches the real one.
@@ -84,45 +91,32 @@ class DialogHarness : public DialogSession {
     struct Options {
         bool attached = true;
         bool notificationsFail = false;
-        FaultPlan faults{};
+        std::optional<std::uint32_t> failPage{};  // its writes fail
+        std::chrono::microseconds latency{};      // of every command
         std::size_t flashSize = 1u << 20;
-        std::uint64_t transferTestBound = TransferTest::kDefaultBound;
     };
 
     DialogHarness();
     explicit DialogHarness(Options options);
-    ~DialogHarness();
 
     ProgrammerDialog& dialog() { return *dialog_; }
-    // The dialog's temporary directory, without the final '/'.
-    QString TempDirectory() const { return temp_.path(); }
+    QString TempDirectory() const { return temp_.path(); }  // without the final '/'
     EmulatedProgrammer& programmer() { return *programmer_; }
-
     template <typename T>
     T* Control(int id) {
         return dialog_->Controls().Get<T>(id);
     }
 
     // Plugging and unplugging as the kernel reports it.
-    void Plug();
-    void Unplug();
-    // Gone, with no notification sent.
-    void UnplugQuietly();
-
-    // A display message through the dialog's window procedure, as a sender on its thread.
-    void Send(int command, std::intptr_t lParam = 0);
-    void SendText(const char* text);
-    QStringList LogLines();
-    QImage BarImage();
-    // At 100 and in one colour outside the caption in its middle (left and right quarters).
-    bool BarIsSolid(QRgb colour);
-    bool ShowsIcon(int icon);
+    void Plug() { drives.Attach(), changes->Notify(); }
+    void Unplug() { drives.Detach(), changes->Notify(); }
+    void UnplugQuietly() { drives.Detach(); }  // gone, with no notification
     // Runs the file selection with this answer.
     void ChooseFile(std::optional<QString> answer);
 
     FakePrompts prompts;
     std::ostringstream diagnostics;
-    PipeDeviceChanges* changes = nullptr;  // owned by the dialog
+    NotifiedChanges* changes = nullptr;  // owned by the dialog
 
   private:
     QTemporaryDir temp_;

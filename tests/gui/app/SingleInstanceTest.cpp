@@ -5,10 +5,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <vector>
+#include <memory>
 
 #include "app/AppTexts.h"
-#include "app/StartOptions.h"
 #include "platform/linux/SessionLock.h"
 
 using namespace tarnwick;
@@ -19,12 +18,9 @@ namespace {
 // there, rather than trying the lock, cannot steal it from a copy that is just starting.
 qint64 FlockHolder(const QString& path) {
     struct stat st {};
-    if (stat(QFile::encodeName(path).constData(), &st) != 0) {
-        return 0;
-    }
     QFile locks(QStringLiteral("/proc/locks"));
-    if (!locks.open(QIODevice::ReadOnly)) {
-        return -1;
+    if (stat(QFile::encodeName(path).constData(), &st) != 0 || !locks.open(QIODevice::ReadOnly)) {
+        return 0;
     }
     const QByteArray inode = ":" + QByteArray::number(static_cast<qulonglong>(st.st_ino));
     for (const QByteArray& line : locks.readAll().split('\n')) {
@@ -37,173 +33,88 @@ qint64 FlockHolder(const QString& path) {
     return 0;
 }
 
-// Sets (with nullptr: unsets) an environment variable.
+// Sets (with nullptr: unsets) an environment variable of this process. Each test sets all it
+// depends on; the programs started take theirs explicitly.
 void SetEnv(const char* name, const char* value) {
-    if (value != nullptr) {
-        qputenv(name, value);
-    } else {
-        qunsetenv(name);
-    }
+    value ? qputenv(name, value) : qunsetenv(name);
 }
 
-// These environment variables as they were, put back when the object goes.
-class SavedEnv {
-  public:
-    explicit SavedEnv(std::initializer_list<const char*> names) {
-        for (const char* name : names) {
-            saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : nullptr);
-        }
-    }
-    ~SavedEnv() {
-        for (const auto& [name, value] : saved) {
-            SetEnv(name, value.isNull() ? nullptr : value.constData());
-        }
-    }
-
-  private:
-    std::vector<std::pair<const char*, QByteArray>> saved;
-};
-
-class Tarnwick {
-  public:
-    explicit Tarnwick(const QString& runtimeDir) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
-        env.remove(QStringLiteral("XDG_SESSION_ID"));  // one lock per user, whoever runs this
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(TARNWICK_BINARY), {QStringLiteral("--emulate")});
-    }
-    ~Tarnwick() { Kill(); }
-    Tarnwick(const Tarnwick&) = delete;
-    Tarnwick& operator=(const Tarnwick&) = delete;
-
-    qint64 Pid() const { return process.processId(); }
-    QString Errors() {
-        errors += process.readAllStandardError();
-        return QString::fromUtf8(errors);
-    }
-    void Kill() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
-    bool Running() const { return process.state() == QProcess::Running; }
-
-  private:
-    QProcess process;
-    QByteArray errors;
-};
+// The real program with the emulated programmer; killed when the object goes.
+std::unique_ptr<QProcess> StartTarnwick(const QString& runtimeDir) {
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+    env.remove(QStringLiteral("XDG_SESSION_ID"));  // one lock per user, whoever runs this
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process->setProcessEnvironment(env);
+    process->start(QStringLiteral(TARNWICK_BINARY), {QStringLiteral("--emulate")});
+    return process;
+}
 
 }  // namespace
 
 class SingleInstanceTest : public QObject {
     Q_OBJECT
 
-    const QString alreadyRunning = QString::fromUtf8(texts::kAlreadyRunning);
-
   private slots:
+    void aSecondStartIsRefusedAndANewOneSucceedsOnceTheFirstEnds() {
+        QTemporaryDir runtime;
+        const QString lockFile = runtime.path() + "/" + texts::kInstanceLockName;
+        const auto first = StartTarnwick(runtime.path());
+        QTRY_COMPARE_WITH_TIMEOUT(FlockHolder(lockFile), first->processId(), 30000);
+
+        const auto second = StartTarnwick(runtime.path());
+        QByteArray errors;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (errors += second->readAllStandardError()).contains(QByteArray(texts::kAlreadyRunning)),
+            30000);
+        // The first goes on undisturbed.
+        QVERIFY(FlockHolder(lockFile) == first->processId() && first->state() == QProcess::Running);
+
+        first->kill();  // the hardest way to end: the lock must still go
+        QTRY_COMPARE(FlockHolder(lockFile), qint64{0});
+        const auto third = StartTarnwick(runtime.path());
+        QTRY_COMPARE_WITH_TIMEOUT(FlockHolder(lockFile), third->processId(), 30000);
+        // Each goes with its QProcess, killed; the second waits for OK on its notice.
+    }
+
+    // The runtime directory serves every log-on session of the user: a copy in another session
+    // must not keep this one from starting, and no session id leads out of the directory.
+    void eachLogOnSessionOfTheUserHasItsOwnLock() {
+        QTemporaryDir runtime;
+        const std::string dir = runtime.path().toStdString();
+        const std::pair<const char*, std::string> cases[] = {
+            {"2", "/name.session-2"},
+            {"c7", "/name.session-c7"},
+            {"../x/%2F", "/name.session-%2E%2E%2Fx%2F%252F"},
+            {nullptr, "/name"},
+        };
+        std::vector<SessionLock> held;
+        for (const auto& [id, path] : cases) {
+            SetEnv("XDG_SESSION_ID", id);
+            held.push_back(SessionLock::Acquire("name", dir));
+            QCOMPARE(held.back().state(), SessionLock::State::Held);
+            QCOMPARE(held.back().Path(), dir + path);
+            QCOMPARE(SessionLock::Acquire("name", dir).state(), SessionLock::State::HeldElsewhere);
+        }
+    }
+
+    // Last: it leaves TMPDIR naming a directory that is gone.
     void withoutARuntimeDirectoryAPrivateOneIsUsed() {
         QTemporaryDir tmp;
-        const SavedEnv saved{"XDG_RUNTIME_DIR", "XDG_SESSION_ID", "TMPDIR"};
         SetEnv("XDG_RUNTIME_DIR", nullptr);
         SetEnv("XDG_SESSION_ID", nullptr);
         SetEnv("TMPDIR", QFile::encodeName(tmp.path()).constData());
         const std::string expected =
             tmp.path().toStdString() + "/tarnwick-" + std::to_string(getuid());
-
         QCOMPARE(SessionLock::DefaultDirectory(), expected);
         struct stat st {};
-        QCOMPARE(stat(expected.c_str(), &st), 0);
-        QCOMPARE(st.st_mode & 0777, 0700u);
+        QVERIFY(stat(expected.c_str(), &st) == 0 && (st.st_mode & 0777) == 0700);
         QCOMPARE(SessionLock::Acquire("name").state(), SessionLock::State::Held);
 
         // A directory others may write into is no place for the lock.
         chmod(expected.c_str(), 0777);
-        std::string error;
-        QCOMPARE(SessionLock::DefaultDirectory(&error), std::string());
-        QVERIFY(!error.empty());
         QCOMPARE(SessionLock::Acquire("name").state(), SessionLock::State::Unavailable);
-    }
-
-    // The runtime directory serves every log-on session of the user: a copy in another session
-    // must not keep this one from starting.
-    void eachLogOnSessionOfTheUserHasItsOwnLock() {
-        QTemporaryDir runtime;
-        const std::string dir = runtime.path().toStdString();
-        const SavedEnv saved{"XDG_SESSION_ID"};
-        SetEnv("XDG_SESSION_ID", "2");
-        const SessionLock first = SessionLock::Acquire("name", dir);
-        SetEnv("XDG_SESSION_ID", "c7");
-        const SessionLock other = SessionLock::Acquire("name", dir);
-        QCOMPARE(first.state(), SessionLock::State::Held);
-        QCOMPARE(other.state(), SessionLock::State::Held);
-        QCOMPARE(first.Path(), dir + "/name.session-2");
-        QCOMPARE(SessionLock::Acquire("name", dir).state(), SessionLock::State::HeldElsewhere);
-
-        // An id can neither lead out of the directory nor pass for another.
-        SetEnv("XDG_SESSION_ID", "../x/%2F");
-        const SessionLock odd = SessionLock::Acquire("name", dir);
-        QCOMPARE(odd.state(), SessionLock::State::Held);
-        QCOMPARE(odd.Path(), dir + "/name.session-%2E%2E%2Fx%2F%252F");
-
-        // Without one the lock is the user's.
-        SetEnv("XDG_SESSION_ID", nullptr);
-        const SessionLock perUser = SessionLock::Acquire("name", dir);
-        QCOMPARE(perUser.state(), SessionLock::State::Held);
-        QCOMPARE(perUser.Path(), dir + "/name");
-        QCOMPARE(SessionLock::Acquire("name", dir).state(), SessionLock::State::HeldElsewhere);
-    }
-
-    void aSecondStartIsRefusedAndANewOneSucceedsOnceTheFirstEnds() {
-        QTemporaryDir runtime;
-        const QString lockFile = runtime.path() + "/" + texts::kInstanceLockName;
-
-        Tarnwick first(runtime.path());
-        QTRY_COMPARE_WITH_TIMEOUT(FlockHolder(lockFile), first.Pid(), 30000);
-
-        Tarnwick second(runtime.path());
-        QTRY_VERIFY_WITH_TIMEOUT(second.Errors().contains(alreadyRunning), 30000);
-        QCOMPARE(FlockHolder(lockFile), first.Pid());  // the first goes on undisturbed
-        QVERIFY(first.Running());
-        second.Kill();  // it waits for OK on its notice; nobody is there to press it
-
-        first.Kill();  // the hardest way to end: the lock must still go
-        QTRY_COMPARE(FlockHolder(lockFile), qint64{0});
-
-        Tarnwick third(runtime.path());
-        QTRY_COMPARE_WITH_TIMEOUT(FlockHolder(lockFile), third.Pid(), 30000);
-        QVERIFY(!third.Errors().contains(alreadyRunning));
-    }
-
-    void theCommandLineTakesOnlyEmulate_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<bool>("emulate");
-        QTest::addColumn<QString>("flashFile");
-        QTest::newRow("nothing") << QStringList{} << true << false << "";
-        QTest::newRow("--emulate") << QStringList{"--emulate"} << true << true << "";
-        QTest::newRow("--emulate=FILE")
-            << QStringList{"--emulate=/tmp/f lash.img"} << true << true << "/tmp/f lash.img";
-        QTest::newRow("--emulate= without a name")
-            << QStringList{"--emulate="} << false << true << "";
-        QTest::newRow("twice") << QStringList{"--emulate", "--emulate"} << false << true << "";
-        QTest::newRow("another option") << QStringList{"--verbose"} << false << false << "";
-        QTest::newRow("a file name") << QStringList{"fw.bin"} << false << false << "";
-        QTest::newRow("--emulate FILE") << QStringList{"--emulate", "f.img"} << false << true << "";
-    }
-    void theCommandLineTakesOnlyEmulate() {
-        QFETCH(QStringList, arguments);
-        QFETCH(bool, valid);
-        QFETCH(bool, emulate);
-        QFETCH(QString, flashFile);
-        const StartOptions options = StartOptions::Parse(QStringList{"tarnwick"} + arguments);
-        QCOMPARE(options.error.isEmpty(), valid);
-        if (valid) {
-            QCOMPARE(options.emulate, emulate);
-            QCOMPARE(options.flashFile, flashFile);
-        }
     }
 };
 
