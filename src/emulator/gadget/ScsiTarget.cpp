@@ -92,27 +92,23 @@ Intent ScsiTarget::IntentFor(const CommandBlockWrapper& cbw) const {
     switch (cb[0]) {
         case kRequestSense:
             return in(std::min<std::size_t>(18, cb[4]));
-        case kInquiry: {
-            bool ok = true;
-            return in(InquiryData(cbw, ok).size());
-        }
+        case kInquiry:
+            return in(InquiryData(cbw).value_or(std::vector<std::uint8_t>{}).size());
         case kReadCapacity10:
             return in(8);
         case kModeSense6:
-        case kModeSense10: {
-            bool ok = true;
-            Sense unused;
-            return in(ModeSenseData(cbw, cb[0] == kModeSense10, ok, unused).size());
-        }
+        case kModeSense10:
+            return in(ModeSenseData(cbw, cb[0] == kModeSense10)
+                          .value_or(std::vector<std::uint8_t>{})
+                          .size());
         case kRead10:
         case kWrite10: {
-            std::uint64_t offset = 0;
-            std::uint64_t length = 0;
-            if (!DiskRange(cbw, offset, length) || length == 0) {
+            const std::optional<DiskSpan> span = DiskRange(cbw);
+            if (!span || span->length == 0) {
                 return {};
             }
             return Intent{cb[0] == kRead10 ? Direction::In : Direction::Out,
-                          static_cast<std::uint32_t>(length)};
+                          static_cast<std::uint32_t>(span->length)};
         }
         default:
             return {};
@@ -137,14 +133,8 @@ CommandResult ScsiTarget::Execute(const CommandBlockWrapper& cbw, std::span<std:
         case kSynchronizeCache10:
         case kStartStopUnit:
             return {};
-        case kInquiry: {
-            bool ok = true;
-            auto data = InquiryData(cbw, ok);
-            if (!ok) {
-                return Fail(kSenseIllegalRequest, kAscInvalidFieldInCdb);
-            }
-            return {Outcome::Good, std::move(data)};
-        }
+        case kInquiry:
+            return Answer(InquiryData(cbw));
         case kReadCapacity10: {
             std::vector<std::uint8_t> data(8);
             PutBe32(data.data(), static_cast<std::uint32_t>(disk.size() / kBlockSize - 1));
@@ -152,28 +142,20 @@ CommandResult ScsiTarget::Execute(const CommandBlockWrapper& cbw, std::span<std:
             return {Outcome::Good, std::move(data)};
         }
         case kModeSense6:
-        case kModeSense10: {
-            bool ok = true;
-            Sense failure;
-            auto data = ModeSenseData(cbw, cb[0] == kModeSense10, ok, failure);
-            if (!ok) {
-                return Fail(failure.key, failure.asc);
-            }
-            return {Outcome::Good, std::move(data)};
-        }
+        case kModeSense10:
+            return Answer(ModeSenseData(cbw, cb[0] == kModeSense10));
         case kRead10:
         case kWrite10: {
-            std::uint64_t offset = 0;
-            std::uint64_t length = 0;
-            if (!DiskRange(cbw, offset, length)) {
+            const std::optional<DiskSpan> span = DiskRange(cbw);
+            if (!span) {
                 return Fail(kSenseIllegalRequest, kAscLbaOutOfRange);
             }
-            const auto at = disk.begin() + static_cast<std::ptrdiff_t>(offset);
+            const auto at = disk.begin() + static_cast<std::ptrdiff_t>(span->offset);
             if (cb[0] == kRead10) {
-                return {Outcome::Good,
-                        std::vector<std::uint8_t>(at, at + static_cast<std::ptrdiff_t>(length))};
+                return {Outcome::Good, std::vector<std::uint8_t>(
+                                           at, at + static_cast<std::ptrdiff_t>(span->length))};
             }
-            std::copy_n(dataOut.begin(), std::min<std::size_t>(dataOut.size(), length), at);
+            std::copy_n(dataOut.begin(), std::min<std::size_t>(dataOut.size(), span->length), at);
             return {};
         }
         default:
@@ -230,20 +212,20 @@ CommandResult ScsiTarget::Vendor(const CommandBlockWrapper& cbw, std::span<std::
     return result;
 }
 
-std::vector<std::uint8_t> ScsiTarget::InquiryData(const CommandBlockWrapper& cbw, bool& ok) const {
+ScsiTarget::Reply ScsiTarget::InquiryData(const CommandBlockWrapper& cbw) const {
+    const std::unexpected<Sense> invalidField(
+        Sense{kSenseIllegalRequest, kAscInvalidFieldInCdb, 0});
     const auto& cb = cbw.cb;
     const std::uint32_t allocation = Be16(cb, 3);
     if ((cb[1] & 0x01) != 0) {
         // Vital product data: only the list of supported pages, which names itself.
         if (cb[2] != 0x00) {
-            ok = false;
-            return {};
+            return invalidField;
         }
         return Truncated({0x00, 0x00, 0x00, 0x01, 0x00}, allocation);
     }
     if (cb[2] != 0) {
-        ok = false;  // a page code without EVPD
-        return {};
+        return invalidField;  // a page code without EVPD
     }
     std::vector<std::uint8_t> data(kInquiryLength);
     data[0] = 0x00;  // direct-access block device
@@ -257,21 +239,16 @@ std::vector<std::uint8_t> ScsiTarget::InquiryData(const CommandBlockWrapper& cbw
     return Truncated(std::move(data), allocation);
 }
 
-std::vector<std::uint8_t> ScsiTarget::ModeSenseData(const CommandBlockWrapper& cbw, bool tenByte,
-                                                    bool& ok, Sense& failure) const {
+ScsiTarget::Reply ScsiTarget::ModeSenseData(const CommandBlockWrapper& cbw, bool tenByte) const {
     const auto& cb = cbw.cb;
     const std::uint8_t pageControl = cb[2] >> 6;
     const std::uint8_t page = cb[2] & 0x3F;
     const std::uint32_t allocation = tenByte ? Be16(cb, 7) : cb[4];
     if (pageControl == 3) {
-        ok = false;
-        failure = {kSenseIllegalRequest, kAscSavingNotSupported, 0};
-        return {};
+        return std::unexpected(Sense{kSenseIllegalRequest, kAscSavingNotSupported, 0});
     }
     if (page != kCachingPage && page != kAllPages) {
-        ok = false;
-        failure = {kSenseIllegalRequest, kAscInvalidFieldInCdb, 0};
-        return {};
+        return std::unexpected(Sense{kSenseIllegalRequest, kAscInvalidFieldInCdb, 0});
     }
     // No block descriptors, not write protected, and the caching page with write-back caching
     // off: every write reaches the RAM disk at once.
@@ -289,13 +266,20 @@ std::vector<std::uint8_t> ScsiTarget::ModeSenseData(const CommandBlockWrapper& c
     return Truncated(std::move(data), allocation);
 }
 
-bool ScsiTarget::DiskRange(const CommandBlockWrapper& cbw, std::uint64_t& offset,
-                           std::uint64_t& length) const {
-    const std::uint64_t lba = Be32(cbw.cb, 2);
-    const std::uint64_t blocks = Be16(cbw.cb, 7);
-    offset = lba * kBlockSize;
-    length = blocks * kBlockSize;
-    return offset + length <= disk.size();
+std::optional<ScsiTarget::DiskSpan> ScsiTarget::DiskRange(const CommandBlockWrapper& cbw) const {
+    const DiskSpan span{std::uint64_t{Be32(cbw.cb, 2)} * kBlockSize,
+                        std::uint64_t{Be16(cbw.cb, 7)} * kBlockSize};
+    if (span.offset + span.length > disk.size()) {
+        return std::nullopt;
+    }
+    return span;
+}
+
+CommandResult ScsiTarget::Answer(Reply reply) {
+    if (!reply) {
+        return Fail(reply.error().key, reply.error().asc, reply.error().ascq);
+    }
+    return {Outcome::Good, std::move(*reply)};
 }
 
 CommandResult ScsiTarget::Fail(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq) {

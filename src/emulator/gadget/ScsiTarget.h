@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <expected>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -79,12 +81,20 @@ class ScsiTarget {
     const Sense& PendingSense() const { return sense; }
 
   private:
+    // The data a command answers with, or the sense it is refused with: an answer to the host
+    // either way, not a failure of the target.
+    using Reply = std::expected<std::vector<std::uint8_t>, Sense>;
+    struct DiskSpan {
+        std::uint64_t offset = 0;
+        std::uint64_t length = 0;
+    };
+
     CommandResult Vendor(const CommandBlockWrapper& cbw, std::span<std::uint8_t> dataOut);
-    std::vector<std::uint8_t> InquiryData(const CommandBlockWrapper& cbw, bool& ok) const;
-    std::vector<std::uint8_t> ModeSenseData(const CommandBlockWrapper& cbw, bool tenByte, bool& ok,
-                                            Sense& failure) const;
-    bool DiskRange(const CommandBlockWrapper& cbw, std::uint64_t& offset,
-                   std::uint64_t& length) const;
+    Reply InquiryData(const CommandBlockWrapper& cbw) const;
+    Reply ModeSenseData(const CommandBlockWrapper& cbw, bool tenByte) const;
+    // The bytes of the RAM disk a READ(10) or WRITE(10) names; none when they lie beyond it.
+    std::optional<DiskSpan> DiskRange(const CommandBlockWrapper& cbw) const;
+    CommandResult Answer(Reply reply);
     CommandResult Fail(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq = 0);
 
     PassThrough& programmer;
