@@ -27,6 +27,7 @@ struct DataPhasePlan {
     // Data-out bytes read after them and dropped: the host's data is always taken in full, so
     // that it goes straight on to the status.
     std::uint32_t discard = 0;
+    bool operator==(const DataPhasePlan&) const = default;
 };
 
 DataPhasePlan PlanDataPhase(Phase host, Intent wanted);
@@ -42,6 +43,7 @@ struct BulkReply {
     bool haltIn = false;     // after them
     std::uint32_t residue = 0;
     CswStatus status = CswStatus::Passed;
+    bool operator==(const BulkReply&) const = default;
 };
 
 // `dataIn` is the size of the command's reply; `maxPacketIn` bulk-in's packet size (0 when not
