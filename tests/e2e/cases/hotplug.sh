@@ -5,34 +5,26 @@
 load_usb_stack
 random_image "$WORK/image.bin" 1048576
 chmod 755 "$WORK"
-
 gadget_start prog
-dev=$(wait_for_device "$VENDOR")
+wait_for_device "$VENDOR" >/dev/null
 
 # Unplugged by the controller in the middle of the write (once a fifth of it is done).
 "$CLI" write "$WORK/image.bin" >"$WORK/write.out" 2>"$WORK/write.err" &
 writer=$!
-if wait_until 120 grep -q 'progress  20%' "$WORK/write.out"; then
-    gadget_ctl prog unplug
-fi
+wait_until 120 grep -q 'progress  20%' "$WORK/write.out" && gadget_ctl prog unplug
 wait "$writer"
-code=$?
-check "a write whose programmer is unplugged in the middle ends as a failure (exit $code)" \
-    [ "$code" -ne 0 ]
-check "that write ends as a write failure (exit 6)" [ "$code" -eq 6 ]
-check "that write never reports the image written" \
-    sh -c "! grep -q '^written:' '$WORK/write.out'"
-check "the unplug removes the programmer's node" wait_until 30 no_sg_with_vendor "$VENDOR"
+check "a write whose programmer is unplugged in the middle ends as a write failure (exit 6, got $?)" [ $? -eq 6 ]
+check "that write never reports the image written" sh -c "! grep -q '^written:' '$WORK/write.out'"
+check "the unplug removes the programmer's node" wait_until 30 no_programmer
 
 gadget_ctl prog plug
 dev=$(wait_for_device "$VENDOR")
 expect_exit 0 "after the replug list finds the programmer again" "$CLI" list --json
-check "list names the replugged programmer's node ($dev)" \
-    json "$WORK/out" '.current.name == $dev' --arg dev "$dev"
+check "list names the replugged programmer's node ($dev)" json "$WORK/out" '.current.name == $dev' --arg dev "$dev"
 
 # The programmer falls off the bus on its own after 100 commands (the gadget unplugs itself).
 gadget_stop prog
-wait_until 30 no_sg_with_vendor "$VENDOR"
+wait_until 30 no_programmer
 gadget_start prog --emulate-drop-after 100
 wait_for_device "$VENDOR" >/dev/null
 expect_exit 6 "a programmer that falls off the bus during the write ends it as a write failure" \
@@ -41,7 +33,7 @@ output_has "the gadget went off the bus by itself" "$WORK/prog/log" "fell off th
 
 # write --wait started before the programmer is plugged in.
 gadget_ctl prog unplug
-wait_until 30 no_sg_with_vendor "$VENDOR"
+wait_until 30 no_programmer
 gadget_ctl prog clear-log
 "$CLI" write "$WORK/image.bin" --wait=120 >"$WORK/wait.out" 2>"$WORK/wait.err" &
 writer=$!
@@ -50,11 +42,7 @@ check "write --wait without a programmer waits" kill -0 "$writer"
 check "and has sent nothing yet" test ! -s "$WORK/prog/commands.log"
 gadget_ctl prog plug
 wait "$writer"
-code=$?
-check "write --wait proceeds once the programmer is plugged in, and succeeds (exit $code)" \
-    [ "$code" -eq 0 ]
-gadget_ctl prog dump
-check "the flash then holds the image" flash_holds prog "$WORK/image.bin"
-
+check "write --wait proceeds once the programmer is plugged in, and succeeds" [ $? -eq 0 ]
+holds_image prog "$WORK/image.bin" "the flash then holds the image"
 gadget_stop prog
 finish

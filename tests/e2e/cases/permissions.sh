@@ -9,17 +9,14 @@ group=$(grep -o 'GROUP="[^"]*"' "$rule" | head -n 1 | cut -d'"' -f2)
 mode=$(grep -o 'MODE="[^"]*"' "$rule" | head -n 1 | cut -d'"' -f2)
 gid=$(getent group "$group" | cut -d: -f3)
 check "the udev rule names a group ($group, gid $gid) and a mode ($mode)" \
-    [ -n "$group" ] && [ -n "$gid" ] && [ -n "$mode" ]
+    test -n "$group" -a -n "$gid" -a -n "$mode"
 
-nobody=$(id -u nobody)
-as_user() {  # as_user GROUPS CMD...: run as the unprivileged user with these extra groups
-    local groups=$1
+# as_user GROUPS CMD...: run as the unprivileged user nobody with these extra groups (none: "")
+as_user() {
+    local groups=(--clear-groups)
+    [ -z "$1" ] || groups=(--groups="$1")
     shift
-    if [ -n "$groups" ]; then
-        setpriv --reuid="$nobody" --regid="$nobody" --groups="$groups" -- "$@"
-    else
-        setpriv --reuid="$nobody" --regid="$nobody" --clear-groups -- "$@"
-    fi
+    setpriv --reuid="$(id -u nobody)" --regid="$(id -g nobody)" "${groups[@]}" -- "$@"
 }
 
 load_usb_stack
@@ -34,8 +31,8 @@ expect_exit 9 "without the rule's permissions a user's write finds no programmer
     as_user "" "$CLI" write "$WORK/image.bin"
 expect_exit 9 "without them write --device $dev refuses the node (exit 9)" \
     as_user "" "$CLI" write "$WORK/image.bin" --device "$dev"
-output_has "and says permission was denied" "$WORK/err" "Permission denied"
-output_has "and says how to get it: the udev rule" "$WORK/err" "70-tarnwick-programmer.rules"
+output_has "and says permission was denied and how to get it: the udev rule" "$WORK/err" \
+    "Permission denied" "70-tarnwick-programmer.rules"
 expect_exit 9 "without them list finds no programmer" as_user "" "$CLI" list
 output_has "list says $dev cannot be opened for lack of permission" "$WORK/out" "Permission denied"
 
@@ -44,10 +41,7 @@ chgrp "$group" "$dev"
 chmod "$mode" "$dev"
 expect_exit 0 "a user in group $group writes and verifies once the node has the rule's group and mode" \
     as_user "$gid" "$CLI" write "$WORK/image.bin" --verify
-gadget_ctl prog dump
-check "the flash holds the image the user wrote" flash_holds prog "$WORK/image.bin"
-expect_exit 9 "a user outside group $group still finds no programmer" \
-    as_user "" "$CLI" write "$WORK/image.bin"
-
+holds_image prog "$WORK/image.bin" "the flash holds the image the user wrote"
+expect_exit 9 "a user outside group $group still finds no programmer" as_user "" "$CLI" write "$WORK/image.bin"
 gadget_stop prog
 finish

@@ -9,35 +9,22 @@ wait_for_device "$VENDOR" >/dev/null
 # The transfer test writes without erasing, so it runs first, on the fresh (erased) flash.
 expect_exit 0 "transfer-test with a bound of 64 KiB ends without a bad cycle" \
     "$CLI" transfer-test --bytes 65536
-gadget_ctl prog dump
-"$EXPECTED_LOG" transfer-test 65536 >"$WORK/expected"
-same_lines "the transfer test sends the link query, then page write, write status and page read \
-for each 2048-byte block, and stops at its bound" "$WORK/expected" "$WORK/prog/commands.log"
-gadget_ctl prog clear-log
+commands_are "the transfer test sends the link query, then page write, write status and page read \
+for each 2048-byte block, and stops at its bound" transfer-test 65536
 
 random_image "$WORK/image.bin" 1048576
-expect_exit 0 "write --verify of a 1 MiB image ends in success" \
-    "$CLI" write "$WORK/image.bin" --verify
-output_has "write --verify reports the flash verified" "$WORK/out" \
-    "verified: the flash holds the file byte for byte"
-gadget_ctl prog dump
-"$EXPECTED_LOG" write "$WORK/image.bin" --verify >"$WORK/expected"
-same_lines "write --verify sends the link query, erases 16 blocks, writes 2048 pages each followed \
-by a write-status query, then reads the 2048 pages back" "$WORK/expected" "$WORK/prog/commands.log"
+expect_exit 0 "write --verify of a 1 MiB image ends in success" "$CLI" write "$WORK/image.bin" --verify
+output_has "write --verify reports the flash verified" "$WORK/out" "verified: the flash holds the file byte for byte"
+commands_are "write --verify sends the link query, erases 16 blocks, writes 2048 pages each followed \
+by a write-status query, then reads the 2048 pages back" write "$WORK/image.bin" --verify
 check "after the write the programmer's flash holds the image, and nothing beyond it is touched" \
     flash_holds prog "$WORK/image.bin"
-gadget_ctl prog clear-log
 
 expect_exit 0 "read of 1 MiB ends in success" "$CLI" read "$WORK/back.bin" --length 1048576
 check "read returns the flash: the file is the image" cmp -s "$WORK/image.bin" "$WORK/back.bin"
-gadget_ctl prog dump
-"$EXPECTED_LOG" read 1048576 >"$WORK/expected"
-same_lines "read sends the link query and then one page read per 512 bytes" \
-    "$WORK/expected" "$WORK/prog/commands.log"
-
+commands_are "read sends the link query and then one page read per 512 bytes" read 1048576
 expect_exit 0 "read of 1000 bytes ends in success" "$CLI" read "$WORK/short.bin" --length 1000
 check "read rounds a length down to whole pages: 1000 bytes give the first 512 of the flash" \
     cmp -s "$WORK/short.bin" <(head -c 512 "$WORK/image.bin")
-
 gadget_stop prog
 finish

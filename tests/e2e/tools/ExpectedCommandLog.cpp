@@ -9,12 +9,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <map>
-#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,6 +23,7 @@ constexpr std::uint32_t kPage = 512;
 constexpr std::uint32_t kBlock = 0x10000;
 constexpr std::uint32_t kTransferBlock = 2048;
 constexpr int kMaxResends = 10;
+constexpr std::uint32_t kNone = 0xFFFFFFFF;
 
 void Line(unsigned op, unsigned sub, std::uint32_t address, unsigned length, std::uint32_t transfer,
           unsigned crc = 0) {
@@ -32,10 +32,10 @@ void Line(unsigned op, unsigned sub, std::uint32_t address, unsigned length, std
 }
 
 // CRC-16/XMODEM one bit at a time: polynomial 0x1021, start 0, no reflection, no final XOR.
-unsigned Crc(const std::uint8_t* data, std::size_t length) {
+unsigned Crc(const std::vector<std::uint8_t>& data) {
     std::uint16_t crc = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        crc = static_cast<std::uint16_t>(crc ^ (data[i] << 8));
+    for (const std::uint8_t byte : data) {
+        crc = static_cast<std::uint16_t>(crc ^ (byte << 8));
         for (int bit = 0; bit < 8; ++bit) {
             crc = static_cast<std::uint16_t>((crc & 0x8000) != 0 ? (crc << 1) ^ 0x1021 : crc << 1);
         }
@@ -43,157 +43,110 @@ unsigned Crc(const std::uint8_t* data, std::size_t length) {
     return crc;
 }
 
-void LinkQuery() {
-    Line(0xfc, 0x01, 0, 16, 16);
-}
-
-void WriteStatusQuery() {
-    Line(0xfc, 0x07, 0, 16, 16);
-}
-
-enum class Answer { Confirmed, Again, Error };
-
-// Whether a fault still has a turn left at `address`, using it up.
-bool Take(std::map<std::uint32_t, int>& counts, std::uint32_t address) {
-    auto it = counts.find(address);
-    if (it == counts.end() || it->second == 0) {
-        return false;
-    }
-    --it->second;
-    return true;
-}
-
 std::uint32_t Number(const std::string& text) {
     return static_cast<std::uint32_t>(std::stoul(text, nullptr, 0));
 }
 
-int Usage() {
-    std::cerr << "usage: tarnwick-e2e-expected-log write IMAGE [--verify] [--resend ADDRESS:N]... "
-                 "[--fail-write-request ADDRESS:N]... [--short-status ADDRESS:N]... "
-                 "[--fail-page ADDRESS] [--fail-erase BLOCK]\n"
-                 "       tarnwick-e2e-expected-log read LENGTH\n"
-                 "       tarnwick-e2e-expected-log transfer-test BYTES\n";
-    return 1;
+// Per page, the turns a fault has left: status replies asking for it again, write requests that
+// fail, status replies cut short.
+struct Faults {
+    std::map<std::string, std::map<std::uint32_t, int>> counts;
+    std::uint32_t failPage = kNone;
+    std::uint32_t failErase = kNone;
+
+    // Whether the fault still has a turn left at `address`, using it up.
+    bool Take(const std::string& fault, std::uint32_t address) {
+        int& left = counts[fault][address];
+        return left > 0 && left-- > 0;
+    }
+};
+
+enum class Answer { Confirmed, Again, Error };
+
+// A page goes out once and again at most ten times, until a status reply confirms it. A write
+// request that fails is sent again at once, without a status query; a status reply cut short
+// leaves the page unconfirmed, as one asking for it again does.
+Answer SendPage(Faults& faults, std::uint32_t offset, unsigned crc) {
+    Line(0xfb, 0x01, offset, kPage, kPage, crc);
+    if (faults.Take("--fail-write-request", offset)) {
+        return Answer::Again;
+    }
+    Line(0xfc, 0x07, 0, 16, 16);  // write status
+    const bool cutShort = faults.Take("--short-status", offset);
+    if (!cutShort && faults.failPage == offset) {
+        return Answer::Error;
+    }
+    return cutShort || faults.Take("--resend", offset) ? Answer::Again : Answer::Confirmed;
 }
 
-int Write(int argc, char** argv) {
-    if (argc < 3) {
-        return Usage();
-    }
-    std::ifstream file(argv[2], std::ios::binary);
-    const std::vector<std::uint8_t> image{std::istreambuf_iterator<char>(file),
-                                          std::istreambuf_iterator<char>()};
+int Write(const std::vector<std::string>& args) {
+    std::ifstream file(args.at(1), std::ios::binary);
+    const std::vector<std::uint8_t> image{std::istreambuf_iterator<char>(file), {}};
     bool verify = false;
-    // Per page: status replies asking for it again, write requests that fail, status replies cut
-    // short.
-    std::map<std::uint32_t, int> resend;
-    std::map<std::uint32_t, int> failRequest;
-    std::map<std::uint32_t, int> shortStatus;
-    std::optional<std::uint32_t> failPage;
-    std::optional<std::uint32_t> failErase;
-    for (int i = 3; i < argc; ++i) {
-        const std::string arg = argv[i];
+    Faults faults;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (arg == "--verify") {
             verify = true;
-        } else if ((arg == "--resend" || arg == "--fail-write-request" ||
-                    arg == "--short-status") &&
-                   i + 1 < argc) {
-            const std::string spec = argv[++i];
+        } else if (arg == "--fail-page" || arg == "--fail-erase") {
+            (arg == "--fail-page" ? faults.failPage : faults.failErase) = Number(args.at(++i));
+        } else if (arg == "--resend" || arg == "--fail-write-request" || arg == "--short-status") {
+            const std::string& spec = args.at(++i);
             const auto colon = spec.find(':');
-            auto& counts = arg == "--resend"               ? resend
-                           : arg == "--fail-write-request" ? failRequest
-                                                           : shortStatus;
-            counts[Number(spec.substr(0, colon))] = std::stoi(spec.substr(colon + 1));
-        } else if (arg == "--fail-page" && i + 1 < argc) {
-            failPage = Number(argv[++i]);
-        } else if (arg == "--fail-erase" && i + 1 < argc) {
-            failErase = Number(argv[++i]);
+            faults.counts[arg][Number(spec.substr(0, colon))] = std::stoi(spec.substr(colon + 1));
         } else {
-            return Usage();
+            throw std::invalid_argument("unknown option " + arg);
         }
     }
     // The buffer of a short first page would hold bytes nobody defined; the tests avoid it.
     if (image.size() < kPage) {
-        std::cerr << "expected-log: an image of at least one page, please\n";
-        return 1;
+        throw std::runtime_error("an image of at least one page, please");
     }
     const auto length = static_cast<std::uint32_t>(image.size());
-
-    LinkQuery();
-    const std::uint32_t blocks = (length + kBlock - 1) / kBlock;
-    for (std::uint32_t b = 0; b < blocks; ++b) {
+    Line(0xfc, 0x01, 0, 16, 16);  // link query
+    for (std::uint32_t b = 0; b < (length + kBlock - 1) / kBlock; ++b) {
         Line(0xfb, 0x00, b * kBlock, 0, 16);
-        if (failErase && *failErase == b) {
+        if (faults.failErase == b) {
             return 0;  // the job stops at the first failed erase and writes nothing
         }
     }
     // Every page goes out as 512 bytes; a short last page keeps the previous page's tail.
     std::vector<std::uint8_t> page(kPage);
     for (std::uint32_t offset = 0; offset < length; offset += kPage) {
-        const std::uint32_t n = std::min(kPage, length - offset);
-        std::copy_n(image.begin() + offset, n, page.begin());
-        const unsigned crc = Crc(page.data(), page.size());
-        // A page goes out once and again at most ten times, until a status reply confirms it.
-        // A write request that fails is sent again at once, without a status query; a status
-        // reply cut short leaves the page unconfirmed, as one asking for it again does.
-        auto send = [&] {
-            Line(0xfb, 0x01, offset, kPage, kPage, crc);
-            if (Take(failRequest, offset)) {
-                return Answer::Again;
-            }
-            WriteStatusQuery();
-            if (Take(shortStatus, offset)) {
-                return Answer::Again;
-            }
-            if (failPage && *failPage == offset) {
-                return Answer::Error;
-            }
-            return Take(resend, offset) ? Answer::Again : Answer::Confirmed;
-        };
-        Answer answer = send();
+        std::copy_n(image.begin() + offset, std::min(kPage, length - offset), page.begin());
+        Answer answer = SendPage(faults, offset, Crc(page));
         for (int resends = 0; answer == Answer::Again && resends < kMaxResends; ++resends) {
-            answer = send();
+            answer = SendPage(faults, offset, Crc(page));
         }
         if (answer != Answer::Confirmed) {
             return 0;  // write error: no later page is written, nothing is read back
         }
     }
-    if (verify) {
-        for (std::uint32_t offset = 0; offset < length; offset += kPage) {
-            Line(0xfd, 0x01, offset, kPage, kPage);
-        }
+    for (std::uint32_t offset = 0; verify && offset < length; offset += kPage) {
+        Line(0xfd, 0x01, offset, kPage, kPage);
     }
     return 0;
 }
 
-int Read(int argc, char** argv) {
-    if (argc != 3) {
-        return Usage();
-    }
-    LinkQuery();
-    const std::uint32_t pages = Number(argv[2]) / kPage;
-    for (std::uint32_t p = 0; p < pages; ++p) {
-        Line(0xfd, 0x01, p * kPage, kPage, kPage);
+int Read(std::uint32_t length) {
+    Line(0xfc, 0x01, 0, 16, 16);
+    for (std::uint32_t offset = 0; offset + kPage <= length; offset += kPage) {
+        Line(0xfd, 0x01, offset, kPage, kPage);
     }
     return 0;
 }
 
-int TransferTest(int argc, char** argv) {
-    if (argc != 3) {
-        return Usage();
+int TransferTest(std::uint64_t bound) {
+    std::vector<std::uint8_t> pattern;  // 0, 1, ... 63, 0, 1, ...
+    while (pattern.size() < kTransferBlock) {
+        pattern.push_back(static_cast<std::uint8_t>(pattern.size() % 64));
     }
-    std::vector<std::uint8_t> pattern(kTransferBlock);
-    for (std::size_t k = 0; k < pattern.size(); ++k) {
-        pattern[k] = static_cast<std::uint8_t>(k % 64);
-    }
-    const unsigned crc = Crc(pattern.data(), pattern.size());
-    const std::uint64_t bound = std::stoull(argv[2], nullptr, 0);
-    LinkQuery();
+    Line(0xfc, 0x01, 0, 16, 16);
     for (std::uint64_t a = 0; a + kTransferBlock <= bound; a += kTransferBlock) {
-        const auto address = static_cast<std::uint32_t>(a);
-        Line(0xfb, 0x01, address, kTransferBlock, kTransferBlock, crc);
-        WriteStatusQuery();
-        Line(0xfd, 0x01, address, kTransferBlock, kTransferBlock);
+        Line(0xfb, 0x01, static_cast<std::uint32_t>(a), kTransferBlock, kTransferBlock,
+             Crc(pattern));
+        Line(0xfc, 0x07, 0, 16, 16);
+        Line(0xfd, 0x01, static_cast<std::uint32_t>(a), kTransferBlock, kTransferBlock);
     }
     return 0;
 }
@@ -201,23 +154,22 @@ int TransferTest(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        return Usage();
-    }
-    const std::string what = argv[1];
+    const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
     try {
-        if (what == "write") {
-            return Write(argc, argv);
+        if (args.size() >= 2 && args[0] == "write") {
+            return Write(args);
         }
-        if (what == "read") {
-            return Read(argc, argv);
+        if (args.size() == 2 && args[0] == "read") {
+            return Read(Number(args[1]));
         }
-        if (what == "transfer-test") {
-            return TransferTest(argc, argv);
+        if (args.size() == 2 && args[0] == "transfer-test") {
+            return TransferTest(std::stoull(args[1], nullptr, 0));
         }
     } catch (const std::exception& e) {
         std::cerr << "expected-log: " << e.what() << '\n';
         return 1;
     }
-    return Usage();
+    std::cerr << "usage: tarnwick-e2e-expected-log write IMAGE [OPTIONS] | read LENGTH | "
+                 "transfer-test BYTES (see its source for the options)\n";
+    return 1;
 }
