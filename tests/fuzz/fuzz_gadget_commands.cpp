@@ -32,13 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ScsiTarget target(programmer, ScsiTarget::Identity{}, 16);
     // A programmer that stops answering or falls off the bus, as the input's last byte says.
     const auto faults = in.ConsumeIntegral<std::uint8_t>();
-    FaultPlan plan;
-    plan.muteLinkQuery = (faults & 0x80) != 0;
-    plan.shortStatus[0] = (faults >> 4) & 3;
+    FaultPlan faultPlan;
+    faultPlan.muteLinkQuery = (faults & 0x80) != 0;
+    faultPlan.shortStatus[0] = (faults >> 4) & 3;
     if ((faults & 0x40) != 0) {
-        plan.dropAfterCommands = faults & 0x0F;
+        faultPlan.dropAfterCommands = faults & 0x0F;
     }
-    programmer.SetFaults(plan);
+    programmer.SetFaults(faultPlan);
     while (in.remaining_bytes() > 0) {
         const std::vector<std::uint8_t> bytes = in.ConsumeBytes<std::uint8_t>(kCbwSize);
         const auto cbw = ParseCbw(bytes);
