@@ -6,7 +6,8 @@ namespace tarnwick {
 
 // Receives display commands from a job.
 // Called from a worker thread or from the display's own thread. Blocks until the receiver has
-// handled the message, so `text` may point into a buffer that the sender reuses at once.
+// handled the message, so `text` may point into a buffer that the sender reuses at once; a
+// message that would change nothing the receiver shows may be handled by returning at once.
 // Never fails: a receiver that cannot show a message drops it.
 class DisplaySink {
   public:
