@@ -30,7 +30,8 @@ int ProgrammerApp::InitInstance(const QStringList& arguments) {
     }
     if (instance.state() == SessionLock::State::Unavailable) {
         // Better two copies than none: start as if alone.
-        std::cerr << "tarnwick: no single-instance lock: " << instance.Error() << '\n';
+        std::cerr << "tarnwick: no single-instance lock: "
+                  << (instance.Why() ? instance.Why()->Describe() : std::string()) << '\n';
     }
 
     // The emulated programmer as it comes: default size, no faults.

@@ -83,8 +83,8 @@ Result<void> EmulatedProgrammer::Handle(const PassThroughRequest& request) {
     const DecodedCommand cmd = DecodeCommand(request.cdb);
     log.push_back({cmd.op, cmd.sub, cmd.address, cmd.length, request.transferLength, cmd.crc});
 
-    if (std::string problem = CheckCommandBlock(request.cdb); !problem.empty()) {
-        return Reject(std::move(problem));
+    if (auto wellFormed = CheckCommandBlock(request.cdb); !wellFormed) {
+        return Reject(std::move(wellFormed.error().cause));
     }
     if (request.transferLength > 0 && request.buffer == nullptr) {
         return Reject("data phase without a buffer");

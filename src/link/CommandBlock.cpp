@@ -67,24 +67,24 @@ DecodedCommand DecodeCommand(const CommandBlock& cdb) {
     return d;
 }
 
-std::string CheckCommandBlock(const CommandBlock& cdb) {
+Result<void> CheckCommandBlock(const CommandBlock& cdb) {
     const DecodedCommand d = DecodeCommand(cdb);
     const bool write = d.op == kOpPageWrite && d.sub == kSubWrite;
     const bool erase = d.op == kOpPageWrite && d.sub == kSubErase;
     if (!(d.op == kOpPageRead && d.sub == kSubPageRead) && !write && !erase && d.op != kOpStatus) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "unknown command %02x/%02x", d.op, d.sub);
-        return buf;
+        return Fail(buf);
     }
     if (erase && (cdb[6] != 0 || cdb[7] != 0)) {
-        return "block erase with non-zero length bytes";
+        return Fail("block erase with non-zero length bytes");
     }
     for (std::size_t i = 8; i < cdb.size(); ++i) {
         const bool crcByte = write && (i == 9 || i == 10);
         if (!crcByte && cdb[i] != 0) {
             char buf[64];
             std::snprintf(buf, sizeof buf, "reserved byte %zu is 0x%02x", i, cdb[i]);
-            return buf;
+            return Fail(buf);
         }
     }
     return {};

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/Fault.h"
+
 namespace tarnwick {
 
 // The programmer's vendor command blocks. Address and length are big-endian inside the block,
@@ -44,8 +46,8 @@ struct DecodedCommand {
 };
 DecodedCommand DecodeCommand(const CommandBlock& cdb);
 
-// Empty when the block is well formed for its operation (known op and sub-code, reserved bytes
-// zero); otherwise what is wrong, for a loud log line on the device side.
-std::string CheckCommandBlock(const CommandBlock& cdb);
+// Succeeds when the block is well formed for its operation (known op and sub-code, reserved
+// bytes zero); otherwise says what is wrong, for a loud log line on the device side.
+Result<void> CheckCommandBlock(const CommandBlock& cdb);
 
 }  // namespace tarnwick

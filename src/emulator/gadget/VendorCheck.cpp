@@ -27,8 +27,8 @@ Result<void> CheckVendorCommand(const CommandBlockWrapper& cbw) {
         return Fail("vendor command in a command block of " + std::to_string(cbw.cbLength) +
                     " bytes, not 16");
     }
-    if (std::string problem = CheckCommandBlock(cbw.cb); !problem.empty()) {
-        return Fail(std::move(problem));
+    if (auto wellFormed = CheckCommandBlock(cbw.cb); !wellFormed) {
+        return wellFormed;
     }
     const DecodedCommand cmd = DecodeCommand(cbw.cb);
     const char* what = "status query";

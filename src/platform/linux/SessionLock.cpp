@@ -14,8 +14,8 @@ namespace tarnwick {
 
 namespace {
 
-std::string Reason(const std::string& what, int error) {
-    return what + ": " + std::strerror(error);
+Fault Reason(const std::string& what, int error) {
+    return Fault::Because(std::strerror(error), error).Within(what);
 }
 
 // The log-on session's id as part of a file name: bytes other than letters, digits, '-' and
@@ -49,7 +49,7 @@ std::string TempRoot() {
 
 }  // namespace
 
-std::string SessionLock::DefaultDirectory(std::string* error) {
+Result<std::string> SessionLock::DefaultDirectory() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime != nullptr && runtime[0] != '\0') {
         return runtime;
@@ -57,20 +57,14 @@ std::string SessionLock::DefaultDirectory(std::string* error) {
     const uid_t uid = getuid();
     std::string dir = TempRoot() + "/tarnwick-" + std::to_string(uid);
     if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-        if (error != nullptr) {
-            *error = Reason(dir, errno);
-        }
-        return {};
+        return Fail(Reason(dir, errno));
     }
     // The temporary directory is shared: a directory planted there by someone else could hold
     // a lock file that keeps us from starting, or follow a link somewhere we should not write.
     struct stat st {};
     if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != uid ||
         (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-        if (error != nullptr) {
-            *error = dir + ": not a private directory of this user";
-        }
-        return {};
+        return Fail(Fault::Because("not a private directory of this user").Within(dir));
     }
     return dir;
 }
@@ -78,15 +72,17 @@ std::string SessionLock::DefaultDirectory(std::string* error) {
 SessionLock SessionLock::Acquire(std::string_view name, std::string directory) {
     SessionLock lock;
     if (directory.empty()) {
-        directory = DefaultDirectory(&lock.error_);
-        if (directory.empty()) {
+        Result<std::string> runtime = DefaultDirectory();
+        if (!runtime) {
+            lock.unavailable_ = std::move(runtime.error());
             return lock;
         }
+        directory = std::move(*runtime);
     }
     lock.path_ = directory + "/" + std::string(name) + SessionSuffix();
     lock.fd_ = open(lock.path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (lock.fd_ < 0) {
-        lock.error_ = Reason(lock.path_, errno);
+        lock.unavailable_ = Reason(lock.path_, errno);
         return lock;
     }
     int result;
@@ -102,7 +98,7 @@ SessionLock SessionLock::Acquire(std::string_view name, std::string directory) {
     if (error == EWOULDBLOCK) {
         lock.state_ = State::HeldElsewhere;
     } else {
-        lock.error_ = Reason(lock.path_, error);
+        lock.unavailable_ = Reason(lock.path_, error);
     }
     return lock;
 }
@@ -111,7 +107,7 @@ SessionLock::SessionLock(SessionLock&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       state_(std::exchange(other.state_, State::Unavailable)),
       path_(std::move(other.path_)),
-      error_(std::move(other.error_)) {}
+      unavailable_(std::move(other.unavailable_)) {}
 
 SessionLock& SessionLock::operator=(SessionLock&& other) noexcept {
     if (this != &other) {
@@ -119,7 +115,7 @@ SessionLock& SessionLock::operator=(SessionLock&& other) noexcept {
         fd_ = std::exchange(other.fd_, -1);
         state_ = std::exchange(other.state_, State::Unavailable);
         path_ = std::move(other.path_);
-        error_ = std::move(other.error_);
+        unavailable_ = std::move(other.unavailable_);
     }
     return *this;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "link/Fault.h"
 
 namespace tarnwick {
 
@@ -18,7 +21,7 @@ class SessionLock {
     enum class State {
         Held,           // this object holds the lock
         HeldElsewhere,  // another holder (process or object) has it
-        Unavailable,    // the lock file could not be created or locked; see Error()
+        Unavailable,    // the lock file could not be created or locked; see Why()
     };
 
     // `directory` empty: the session's runtime directory, see DefaultDirectory. The file is
@@ -28,7 +31,7 @@ class SessionLock {
 
     // $XDG_RUNTIME_DIR when set; otherwise <tmp>/tarnwick-<uid>, created with mode 0700 and
     // refused when another user owns it or others may write into it.
-    static std::string DefaultDirectory(std::string* error = nullptr);
+    static Result<std::string> DefaultDirectory();
 
     SessionLock(SessionLock&& other) noexcept;
     SessionLock& operator=(SessionLock&& other) noexcept;
@@ -38,7 +41,8 @@ class SessionLock {
 
     State state() const { return state_; }
     const std::string& Path() const { return path_; }
-    const std::string& Error() const { return error_; }
+    // Why the lock is Unavailable; none otherwise.
+    const std::optional<Fault>& Why() const { return unavailable_; }
 
   private:
     SessionLock() = default;
@@ -47,7 +51,7 @@ class SessionLock {
     int fd_ = -1;
     State state_ = State::Unavailable;
     std::string path_;
-    std::string error_;
+    std::optional<Fault> unavailable_;
 };
 
 }  // namespace tarnwick

@@ -36,18 +36,19 @@ TEST(CommandBlocks, BlockEraseLeavesItsLengthBytesZero) {
 TEST(CommandBlockCheck, NamesWhatIsWrongInABlock) {
     CommandBlock reserved = MakePageWrite(0, 512, 0x1234);
     reserved[8] = 1;
-    EXPECT_NE(CheckCommandBlock(reserved).find("byte 8"), std::string::npos);
+    EXPECT_NE(CheckCommandBlock(reserved).error().cause.find("byte 8"), std::string::npos);
 
     CommandBlock crcOnRead = MakePageRead(0, 512);
     crcOnRead[9] = 0x12;
-    EXPECT_NE(CheckCommandBlock(crcOnRead).find("byte 9"), std::string::npos);
+    EXPECT_NE(CheckCommandBlock(crcOnRead).error().cause.find("byte 9"), std::string::npos);
 
     CommandBlock lengthOnErase = MakeBlockErase(0);
     lengthOnErase[7] = 16;
-    EXPECT_NE(CheckCommandBlock(lengthOnErase), "");
+    EXPECT_FALSE(CheckCommandBlock(lengthOnErase));
 
-    EXPECT_NE(CheckCommandBlock(Bytes({0x28})).find("unknown"), std::string::npos);
-    EXPECT_NE(CheckCommandBlock(Bytes({0xFD, 0x00})).find("unknown"), std::string::npos);
+    EXPECT_NE(CheckCommandBlock(Bytes({0x28})).error().cause.find("unknown"), std::string::npos);
+    EXPECT_NE(CheckCommandBlock(Bytes({0xFD, 0x00})).error().cause.find("unknown"),
+              std::string::npos);
 }
 
 }  // namespace
