@@ -1,12 +1,12 @@
 // The SG_IO transport against a kernel whose every answer the fuzz input decides: the ioctl's
-// failure, the host, driver and SCSI statuses, the residue, the sense bytes and the data moved.
-// The oracle is the pass-through contract: an exchange succeeds exactly when the ioctl did,
-// nobody reported an error and every byte of the data phase moved.
+// failure, the host, driver and SCSI statuses, the residue and the sense length. SgTransportTest
+// pins each status's text; here the oracle is the pass-through contract over every mix: an
+// exchange succeeds exactly when the ioctl did, nobody reported an error and every byte of the
+// data phase moved, and a fault never claims more than the kernel gave.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <scsi/sg.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,16 +24,6 @@ void Expect(bool holds, const char* what) {
     }
 }
 
-constexpr unsigned kDriverSense = 0x08;  // the driver's "sense data is there", no error
-
-// What the kernel answered to the last SG_IO.
-struct Answer {
-    bool ioctlOk = false;
-    bool clean = false;  // no status reported an error
-    int resid = 0;
-    std::vector<std::uint8_t> sense;
-};
-
 class FuzzKernel final : public SysCalls {
   public:
     explicit FuzzKernel(FuzzedDataProvider& input) : in(input) {}
@@ -45,47 +35,33 @@ class FuzzKernel final : public SysCalls {
     int Fstat(int, struct stat*) override { return -1; }
 
     int SgIo(int, sg_io_hdr* h) override {
-        Expect(h->interface_id == 'S' && h->cmd_len == 16 && h->cmdp != nullptr &&
-                   h->sbp != nullptr && h->mx_sb_len > 0,
-               "a malformed SG_IO header");
-        answer = {};
-        const int mode = in.ConsumeIntegralInRange(0, 3);
-        if (mode == 0) {
-            errno = in.PickValueInArray({EIO, ENODEV, EACCES, EINTR, ENOMEM});
+        whole = false;
+        senseWritten = 0;
+        if (in.ConsumeBool()) {
+            errno = EIO;
             return -1;
         }
-        answer.ioctlOk = true;
-        h->status = 0;
-        h->host_status = 0;
-        h->driver_status = 0;
-        h->resid = 0;
-        h->sb_len_wr = 0;
-        if (mode == 2 && h->dxfer_len > 0) {  // short, but otherwise good
-            h->resid = in.ConsumeIntegralInRange<int>(1, static_cast<int>(h->dxfer_len));
-        } else if (mode == 3) {  // anything a driver may say
-            h->status = in.ConsumeIntegral<std::uint8_t>();
-            h->host_status = in.ConsumeIntegralInRange<std::uint16_t>(0, 0x10);
-            h->driver_status = in.ConsumeIntegralInRange<std::uint16_t>(0, 0x30);
-            h->resid = in.ConsumeIntegral<int>();
-            h->sb_len_wr = in.ConsumeIntegral<std::uint8_t>();
+        // Mostly clean answers, so that the success path is reached too.
+        const bool clean = in.ConsumeBool();
+        h->status = clean ? 0 : in.ConsumeIntegral<std::uint8_t>();
+        h->host_status = clean ? 0 : in.ConsumeIntegralInRange<std::uint16_t>(0, 0x10);
+        h->driver_status = in.ConsumeIntegralInRange<std::uint16_t>(0, clean ? 0 : 0x30);
+        h->resid = in.ConsumeBool() ? 0 : in.ConsumeIntegral<int>();
+        h->sb_len_wr = in.ConsumeIntegral<std::uint8_t>();
+        // The kernel writes at most the sense area offered, and all of the data phase at most;
+        // AddressSanitizer proves both areas are that large.
+        senseWritten = std::min<unsigned>(h->sb_len_wr, h->mx_sb_len);
+        std::fill_n(h->sbp, senseWritten, 0x70);
+        if (h->dxfer_direction == SG_DXFER_FROM_DEV) {
+            std::fill_n(static_cast<std::uint8_t*>(h->dxferp), h->dxfer_len, 0xA5);
         }
-        // The kernel writes at most the sense area offered, whatever it then reports.
-        const unsigned written = std::min<unsigned>(h->sb_len_wr, h->mx_sb_len);
-        answer.sense = in.ConsumeBytes<std::uint8_t>(written);
-        answer.sense.resize(written);
-        std::copy(answer.sense.begin(), answer.sense.end(), h->sbp);
-        if (h->dxfer_direction == SG_DXFER_FROM_DEV && h->dxfer_len > 0) {
-            const auto moved = static_cast<std::size_t>(
-                std::clamp<long>(long{h->dxfer_len} - h->resid, 0, long{h->dxfer_len}));
-            std::fill_n(static_cast<std::uint8_t*>(h->dxferp), moved, 0xA5);
-        }
-        answer.clean =
-            h->status == 0 && h->host_status == 0 && (h->driver_status & ~kDriverSense) == 0;
-        answer.resid = h->resid;
+        whole = h->status == 0 && h->host_status == 0 && (h->driver_status & ~0x08u) == 0 &&
+                h->resid <= 0;
         return 0;
     }
 
-    Answer answer;
+    bool whole = false;
+    unsigned senseWritten = 0;
 
   private:
     FuzzedDataProvider& in;
@@ -100,30 +76,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzKernel kernel(in);
     SgTransport transport(kernel, 3, "/dev/sg0");
     while (in.remaining_bytes() > 0) {
-        PassThroughRequest request;
-        request.direction = in.ConsumeBool() ? DataDirection::In : DataDirection::Out;
-        request.transferLength = in.ConsumeIntegralInRange<std::uint32_t>(0, 600);
-        std::vector<std::uint8_t> buffer(request.transferLength);
-        request.buffer = buffer.empty() ? nullptr : buffer.data();
-        request.timeout = std::chrono::milliseconds(in.ConsumeIntegral<std::uint16_t>());
-        kernel.answer = {};
-        const Result<void> ok = transport.Exchange(request);
-        const ScsiDetail fault = ok ? ScsiDetail{} : ok.error().scsi;
+        std::vector<std::uint8_t> buffer(in.ConsumeIntegralInRange<std::size_t>(0, 600));
+        const auto direction = in.ConsumeBool() ? DataDirection::In : DataDirection::Out;
+        const auto timeout = std::chrono::milliseconds(in.ConsumeIntegral<std::uint16_t>());
+        const auto length = static_cast<std::uint32_t>(buffer.size());
+        kernel.whole = false;
+        const Result<void> ok = transport.Exchange(
+            {{}, direction, length, buffer.empty() ? nullptr : buffer.data(), timeout});
 
-        const Answer& a = kernel.answer;
-        const bool whole = a.ioctlOk && a.clean && a.resid <= 0;
-        Expect(ok.has_value() == whole,
+        Expect(ok.has_value() == kernel.whole,
                "success other than a clean exchange that moved every byte");
         Expect(ok || !ok.error().cause.empty(), "a failure without a cause");
-        Expect(fault.residual <= request.transferLength, "a residue beyond the data phase");
-        Expect(!a.ioctlOk || !a.clean || a.resid <= 0 ||
-                   fault.residual == std::min<std::uint32_t>(static_cast<std::uint32_t>(a.resid),
-                                                             request.transferLength),
-               "a short transfer without its residue");
-        Expect(fault.senseLength <= a.sense.size() &&
-                   std::equal(a.sense.begin(), a.sense.begin() + fault.senseLength,
-                              fault.sense.begin()),
-               "sense bytes other than the kernel wrote");
+        Expect(ok || ok.error().scsi.residual <= length, "a residue beyond the data phase");
+        Expect(ok || ok.error().scsi.senseLength <= kernel.senseWritten,
+               "more sense bytes than the kernel wrote");
     }
     return 0;
 }

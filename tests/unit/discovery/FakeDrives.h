@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -10,29 +9,20 @@
 
 #include "link/DeviceChangeSource.h"
 #include "link/DriveProvider.h"
-#include "link/ProgrammerPresence.h"
 
 namespace tarnwick::test {
 
-// Counts every open and close so tests see handles that were leaked or closed too early.
-struct HandleCounter {
-    int opens = 0;
-    int closes = 0;
-    int StillOpen() const { return opens - closes; }
-};
-
+// Counts itself in `open` while it lives, so tests see handles leaked or closed too early.
 class FakeDevice final : public PassThrough {
   public:
-    FakeDevice(std::int8_t drive_, HandleCounter& counter_) : drive(drive_), counter(counter_) {
-        ++counter.opens;
-    }
-    ~FakeDevice() override { ++counter.closes; }
+    FakeDevice(std::int8_t drive_, int& open_) : drive(drive_), open(open_) { ++open; }
+    ~FakeDevice() override { --open; }
     Result<void> Exchange(const PassThroughRequest&) override { return {}; }
 
     const std::int8_t drive;
 
   private:
-    HandleCounter& counter;
+    int& open;
 };
 
 // Drive numbers mapped to what a platform would find under them.
@@ -55,16 +45,12 @@ class FakeDriveProvider final : public DriveProvider {
         attempts.push_back(n);
         OpenedDrive result;
         const auto it = drives.find(n);
-        if (it == drives.end()) {
-            result.missing = true;
-            result.fault = Fault::Because("no such device");
+        result.missing = it == drives.end();
+        if (result.missing || !it->second.opens) {
+            result.fault = Fault::Because("cannot open");
             return result;
         }
-        if (!it->second.opens) {
-            result.fault = Fault::Because("Permission denied");
-            return result;
-        }
-        result.device = std::make_unique<FakeDevice>(n, handles);
+        result.device = std::make_unique<FakeDevice>(n, stillOpen);
         if (it->second.identifies) {
             result.identity = it->second.identity;
         } else {
@@ -72,29 +58,13 @@ class FakeDriveProvider final : public DriveProvider {
         }
         return result;
     }
-
-    // Named as on Linux, where drive n is /dev/sg(n-1).
-    std::string DriveName(std::int8_t n) const override {
-        return n >= 1 ? "/dev/sg" + std::to_string(n - 1) : std::string();
-    }
+    std::string DriveName(std::int8_t n) const override { return "/dev/sg" + std::to_string(n); }
 
     std::vector<std::int8_t> attempts;  // every Open, in order
-    HandleCounter handles;
+    int stillOpen = 0;                  // devices handed out and not yet destroyed
 
   private:
     std::map<std::int8_t, Drive> drives;
-};
-
-// Records every presence reported, as words.
-class RecordingView {
-  public:
-    PresenceObserver Observer() {
-        return [this](const ProgrammerPresence& presence) {
-            calls.emplace_back(presence ? "present" : "none");
-        };
-    }
-
-    std::vector<std::string> calls;
 };
 
 // Hands out the changes queued in it on the next Dispatch.

@@ -14,22 +14,17 @@ CommandBlock Bytes(std::initializer_list<int> head) {
     return cdb;
 }
 
-TEST(CommandBlocks, CarryAddressAndLengthBigEndianAndNothingElse) {
-    EXPECT_EQ(MakePageRead(0x123400, 512), Bytes({0xFD, 0x01, 0x00, 0x12, 0x34, 0x00, 0x02, 0x00}));
+// Address and length big-endian, a page write's CRC little-endian in bytes 9 and 10, an erase's
+// length bytes zero, nothing else set.
+TEST(CommandBlocks, CarryTheirFieldsInTheirBytesAndNothingElse) {
     EXPECT_EQ(MakePageRead(0x123400, 2048),
               Bytes({0xFD, 0x01, 0x00, 0x12, 0x34, 0x00, 0x08, 0x00}));
     EXPECT_EQ(MakeStatusQuery(7, 0, 16), Bytes({0xFC, 0x07, 0, 0, 0, 0, 0x00, 0x10}));
     EXPECT_EQ(MakePageRead(0xFEDCBA98, 0x1FFFF),
               Bytes({0xFD, 0x01, 0xFE, 0xDC, 0xBA, 0x98, 0xFF, 0xFF}))
         << "only the low 16 bits of the length fit";
-}
-
-TEST(CommandBlocks, PageWriteCarriesItsCrcLittleEndianInBytesNineAndTen) {
     EXPECT_EQ(MakePageWrite(0x200, 512, 0x31C3),
               Bytes({0xFB, 0x01, 0x00, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0xC3, 0x31}));
-}
-
-TEST(CommandBlocks, BlockEraseLeavesItsLengthBytesZero) {
     EXPECT_EQ(MakeBlockErase(0x20000), Bytes({0xFB, 0x00, 0x00, 0x02, 0x00, 0x00}));
 }
 

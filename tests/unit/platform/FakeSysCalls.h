@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,18 +39,12 @@ class FakeSysCalls final : public SysCalls {
         return 0;
     }
     int Fstat(int, struct stat* st) override {
-        if (fstatErrno != 0) {
-            errno = fstatErrno;
-            return -1;
-        }
         *st = {};
         st->st_mode = mode;
         st->st_rdev = rdev;
         return 0;
     }
-    int SgIo(int fd, sg_io_hdr* header) override {
-        ++calls;
-        seenFd = fd;
+    int SgIo(int, sg_io_hdr* header) override {
         seen = *header;
         std::copy_n(header->cmdp, std::min<std::size_t>(header->cmd_len, 16), seenCdb.begin());
         if (ioctlErrno != 0) {
@@ -72,7 +65,6 @@ class FakeSysCalls final : public SysCalls {
 
     // What the next calls do.
     int openErrno = 0;
-    int fstatErrno = 0;
     mode_t mode = S_IFCHR | 0660;
     dev_t rdev = 0;
     int ioctlErrno = 0;
@@ -86,8 +78,6 @@ class FakeSysCalls final : public SysCalls {
     std::vector<std::string> openedPaths;
     int openFlags = 0;
     int fdFlags = 0;
-    int calls = 0;
-    int seenFd = -1;
     sg_io_hdr seen{};
     CommandBlock seenCdb{};
     std::vector<int> closed;
