@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <algorithm>
 #include <stdexcept>
 
 #include "app/AppIcons.h"
@@ -34,23 +35,9 @@ std::optional<QString> FakePrompts::Ask(const char* dialog) {
 }
 
 QAction* FakePrompts::ChooseFromMenu(QMenu& menu, const QPoint&) {
-    QAction* chosen = nullptr;
-    for (QAction* action : menu.actions()) {
-        chosen = action->text() == menuChoice ? action : chosen;
-    }
-    return chosen;
-}
-
-std::size_t NotifiedChanges::Dispatch(const DeviceChangeHandler&) {
-    std::uint64_t count = 0;  // what the dialog does with each change is not looked at
-    return read(fd, &count, sizeof count) == sizeof count ? static_cast<std::size_t>(count) : 0;
-}
-
-void NotifiedChanges::Notify() {
-    const std::uint64_t one = 1;
-    if (write(fd, &one, sizeof one) != sizeof one) {
-        throw std::runtime_error("eventfd write failed");
-    }
+    const QList<QAction*> items = menu.actions();
+    const auto chosen = std::ranges::find(items, menuChoice, &QAction::text);
+    return chosen == items.end() ? nullptr : *chosen;
 }
 
 LockHolder::LockHolder(const std::string& path, bool recordLock) : fd(open(path.c_str(), O_RDWR)) {
@@ -117,11 +104,8 @@ DialogHarness::DialogHarness(Options options)
     dialog_ = std::make_unique<ProgrammerDialog>(
         Services(drives, std::move(openChanges), prompts, diagnostics));
     // The dialog takes its temporary directory from TMPDIR once, while it initialises.
-    const std::optional<QByteArray> savedTmp =
-        qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
-    qputenv("TMPDIR", QFile::encodeName(temp_.path()));
+    const auto tmpdir = SetEnv("TMPDIR", QFile::encodeName(temp_.path()).constData());
     dialog_->OnInitDialog();
-    savedTmp ? qputenv("TMPDIR", *savedTmp) : qunsetenv("TMPDIR");
     dialog_->show();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QScopeGuard>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -27,6 +28,15 @@ inline QString Q(const std::string& text) {
 }
 // The whole file; empty if it cannot be read.
 QByteArray ReadAll(const QString& path);
+
+// Sets (nullptr: unsets) an environment variable of this process until the guard returned goes,
+// which puts back what was there: no test leaves its environment to the next.
+[[nodiscard]] inline auto SetEnv(const char* name, const char* value) {
+    const bool wasSet = qEnvironmentVariableIsSet(name);
+    const QByteArray was = qgetenv(name);
+    value ? qputenv(name, value) : qunsetenv(name);
+    return qScopeGuard([name, wasSet, was] { wasSet ? qputenv(name, was) : qunsetenv(name); });
+}
 
 // Answers every prompt at once and remembers what was asked.
 class FakePrompts final : public UserPrompts {
@@ -57,8 +67,12 @@ class NotifiedChanges final : public DeviceChangeSource {
     NotifiedChanges() : fd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
     ~NotifiedChanges() override { ::close(fd); }
     int PollFd() const override { return fd; }
-    std::size_t Dispatch(const DeviceChangeHandler& onChange) override;
-    void Notify();
+    // What the dialog does with each change is not looked at here.
+    std::size_t Dispatch(const DeviceChangeHandler&) override {
+        eventfd_t count = 0;
+        return eventfd_read(fd, &count) == 0 ? static_cast<std::size_t>(count) : 0;
+    }
+    void Notify() { eventfd_write(fd, 1); }  // a lost one fails the test waiting for it
 
   private:
     int fd;

@@ -1,6 +1,7 @@
 // The main dialog on real widgets: where its controls sit, how it follows the programmer, what
-// the display messages and the hand-over from a worker do, and the keys and commands that must
-// not or must end it. Each display command's effect is pinned on a fake in tests/unit/display.
+// the display messages and the hand-over from a worker do, the keys and commands that must
+// not or must end it, and the file it is given to write. Each display command's effect is pinned on
+// a fake in tests/unit/display.
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLineEdit>
@@ -23,6 +24,8 @@ using namespace tarnwick::testing;
 
 class DialogTest : public QObject {
     Q_OBJECT
+
+    static QString Shown(DialogHarness& h, int id) { return h.Control<QLineEdit>(id)->text(); }
 
   private slots:
     // Worked out by hand: the 52 letters of the 12 px dialog font are 344 px wide, so a
@@ -83,24 +86,12 @@ class DialogTest : public QObject {
         QVERIFY(ShowsIcon(h.dialog(), kIconNoProgrammer));
     }
 
-    // A progress that would leave the bar as it is costs the worker no wait for the dialog's
-    // thread; every other command still goes over in order and ends as it always did.
-    void progressThatChangesNothingIsNotHandedOver() {
+    // From a worker: a progress that would leave the bar as it is need not go over, but 100 after
+    // the green result must (the colours change back); a text buffer may be reused the moment
+    // its send returns.
+    void displayCommandsFromAWorkerEndAsTheyAlwaysDid() {
         DialogHarness h;
         DisplaySink& display = h.dialog().Display();
-        display.Progress(40);
-        // This thread handles no events meanwhile: a send that needed it would not return.
-        auto same = std::async(std::launch::async, [&] {
-            display.Progress(40);
-            display.Progress(40);
-        });
-        const bool returnedAlone =
-            same.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-        QTRY_VERIFY(same.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
-        QVERIFY(returnedAlone);
-
-        // 100 after the green result must still go over: the colours change back. A text
-        // buffer may be reused the moment its send returns.
         auto changes = std::async(std::launch::async, [&] {
             char buffer[32] = "擦除Flash 中..";
             display.Text(buffer);
@@ -171,6 +162,43 @@ class DialogTest : public QObject {
         QCOMPARE(h.dialog().result(), int(QDialog::Accepted));
         QVERIFY(!h.dialog().isVisible());
         QCOMPARE(h.dialog().Data().fileLength, 42);
+    }
+
+    void aChosenFileIsShownWithItsLengthAndCancellingKeepsIt() {
+        const TempFile file(PatternBytes(1000), "固件 1.bin");
+        DialogHarness h;
+        h.ChooseFile(Q(file.Path()));
+        h.ChooseFile(std::nullopt);
+        QVERIFY(h.prompts.messages.isEmpty());
+        QCOMPARE(h.firmwarePath.Get(), file.Path());
+        QCOMPARE(Shown(h, ids::kPathEdit), Q(file.Path()));
+        QCOMPARE(Shown(h, ids::kLengthEdit), QStringLiteral("1000"));
+        QVERIFY(LockHolder(file.Path()).ok);  // the lock was held only while it was looked at
+        // A path typed afterwards does not change the file the job writes.
+        h.Control<QLineEdit>(ids::kPathEdit)->setText(QStringLiteral("/etc/passwd"));
+        QVERIFY(h.dialog().UpdateData(true));
+        QCOMPARE(h.firmwarePath.Get(), file.Path());
+    }
+
+    void aFileThatCannotBeTakenFailsAndKeepsTheEarlierDisplay() {
+        const TempFile good(PatternBytes(1000), "good.bin");
+        const TempFile bad(PatternBytes(2000), "bad.bin");
+        // Locked by flock, locked by a record lock, gone, a directory.
+        const std::string paths[] = {bad.Path(), bad.Path(), bad.Dir() + "/gone", bad.Dir()};
+        for (int i = 0; i < 4; ++i) {
+            std::optional<LockHolder> holder;
+            if (i < 2) {
+                holder.emplace(bad.Path(), i == 1);
+            }
+            DialogHarness h;
+            h.ChooseFile(Q(good.Path()));
+            h.ChooseFile(Q(paths[i]));
+            QCOMPARE(h.prompts.messages, QStringList{QString::fromUtf8(texts::kOpenFileFailed)});
+            QCOMPARE(h.firmwarePath.Get(), std::string());
+            QCOMPARE(h.dialog().Data().pathText, Q(paths[i]));   // the failed one is kept
+            QCOMPARE(Shown(h, ids::kPathEdit), Q(good.Path()));  // the display is not
+            QCOMPARE(Shown(h, ids::kLengthEdit), QStringLiteral("1000"));
+        }
     }
 };
 

@@ -31,12 +31,6 @@ std::size_t Count(EmulatedProgrammer& programmer, std::uint8_t op, std::uint16_t
     }));
 }
 
-void StartReadBack(DialogHarness& h, std::optional<QString> answer, std::int64_t length) {
-    h.Control<QLineEdit>(ids::kLengthEdit)->setText(QString::number(length));
-    h.prompts.fileAnswers.push_back(std::move(answer));
-    h.Control<QPushButton>(ids::kReadFileButton)->click();
-}
-
 }  // namespace
 
 class JobsTest : public QObject {
@@ -81,9 +75,9 @@ class JobsTest : public QObject {
         }
     }
 
-    // The length in the edit is saved. Cancelled, no programmer, a file that
-    // cannot be made, a page read that fails, the dialog closed meanwhile: no file stays behind,
-    // and only what the person can mend is told.
+    // The length in the edit is saved. Cancelled, no programmer, a file that cannot be made, the
+    // dialog closed meanwhile: no file stays behind, and only what the person can mend is told.
+    // A failed page read is tests/unit/jobs/ReadBackTest's.
     void readBack_data() {
         QTest::addColumn<QString>("name");  // empty: the save dialog cancelled
         QTest::addColumn<QStringList>("messages");
@@ -91,24 +85,21 @@ class JobsTest : public QObject {
         QTest::newRow("cancelled") << "" << QStringList{};
         QTest::newRow("no programmer") << "f.bin" << QStringList{};
         QTest::newRow("cannot be made") << "no-dir/f.bin" << QStringList{"打开文件失败！"};
-        QTest::newRow("a page read fails") << "f.bin" << QStringList{"读取Flash失败！"};
         QTest::newRow("closed meanwhile") << "f.bin" << QStringList{};
     }
     void readBack() {
         QFETCH(QString, name);
         const QByteArray tag = QTest::currentDataTag();
         const bool closeWhileReading = tag == "closed meanwhile";
-        // Two pages of flash: the third page read fails.
-        const std::size_t flashSize = tag == "a page read fails" ? 1024 : 1u << 20;
-        const bool attached = tag != "no programmer";
         QTemporaryDir out;
-        const TempFile image(PatternBytes(flashSize));
-        DialogHarness h({.attached = attached,
-                         .latency = std::chrono::microseconds(closeWhileReading ? 2000 : 0),
-                         .flashSize = flashSize});
+        const TempFile image(PatternBytes(1u << 20));
+        DialogHarness h({.attached = tag != "no programmer",
+                         .latency = std::chrono::microseconds(closeWhileReading ? 2000 : 0)});
         QVERIFY(h.programmer().LoadFlash(image.Path()).has_value());
-        StartReadBack(h, name.isEmpty() ? std::nullopt : std::optional(out.filePath(name)),
-                      closeWhileReading ? 1 << 20 : 4096);
+        h.Control<QLineEdit>(ids::kLengthEdit)->setText(closeWhileReading ? "1048576" : "4096");
+        h.prompts.fileAnswers.push_back(name.isEmpty() ? std::nullopt
+                                                       : std::optional(out.filePath(name)));
+        h.Control<QPushButton>(ids::kReadFileButton)->click();
         if (closeWhileReading) {
             QTRY_VERIFY_WITH_TIMEOUT(Count(h.programmer(), 0xFD, 512) >= 2, kWait);
             QVERIFY(h.dialog().close());
@@ -147,28 +138,6 @@ class JobsTest : public QObject {
         const auto shown = LogLines(h.dialog()).size();
         QCoreApplication::processEvents();
         QCOMPARE(LogLines(h.dialog()).size(), shown);
-    }
-
-    void aServiceIsRefusedWhileTheProgrammingJobWaitsOrRuns() {
-        const TempFile firmware(PatternBytes(256 * 1024));
-        QTemporaryDir out;
-        DialogHarness h({.attached = false, .latency = std::chrono::milliseconds(1)});
-        h.ChooseFile(Q(firmware.Path()));
-        // The button is disabled without a programmer; the command still reaches the dialog,
-        // and a second press while the job waits is ignored.
-        h.dialog().OnCommand(ids::kUpdateButton);
-        h.dialog().OnCommand(ids::kUpdateButton);
-        StartReadBack(h, out.filePath("flash.bin"), 1024);
-        QCOMPARE(h.prompts.fileDialogs, QStringList{"open"});  // no name asked in vain
-        h.Plug();
-        QTRY_VERIFY_WITH_TIMEOUT(Count(h.programmer(), 0xFB, 512) > 0, kWait);  // now it writes
-        h.Control<QPushButton>(ids::kTransferTestButton)->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!h.dialog().Jobs().Busy(), kWait);
-        // Success, not "not answering": the job waited for the programmer instead of starting.
-        QCOMPARE(h.dialog().Jobs().LastResult()->ending, ProgramEnding::Success);
-        QCOMPARE(Count(h.programmer(), 0xFB, 0, 0), std::size_t{4});  // one job, not two
-        // Neither the transfer test's writes nor read-back's reads reached the programmer.
-        QVERIFY(Count(h.programmer(), 0xFB, 2048) + Count(h.programmer(), 0xFD, 512) == 0);
     }
 };
 

@@ -7,10 +7,12 @@
 #include <QTest>
 #include <memory>
 
+#include "AppHarness.h"
 #include "app/AppTexts.h"
 #include "platform/linux/SessionLock.h"
 
 using namespace tarnwick;
+using tarnwick::testing::SetEnv;
 
 namespace {
 
@@ -31,12 +33,6 @@ qint64 FlockHolder(const QString& path) {
         }
     }
     return 0;
-}
-
-// Sets (with nullptr: unsets) an environment variable of this process. Each test sets all it
-// depends on; the programs started take theirs explicitly.
-void SetEnv(const char* name, const char* value) {
-    value ? qputenv(name, value) : qunsetenv(name);
 }
 
 // The real program with the emulated programmer; killed when the object goes.
@@ -91,7 +87,7 @@ class SingleInstanceTest : public QObject {
         };
         std::vector<SessionLock> held;
         for (const auto& [id, path] : cases) {
-            SetEnv("XDG_SESSION_ID", id);
+            const auto session = SetEnv("XDG_SESSION_ID", id);
             held.push_back(SessionLock::Acquire("name", dir));
             QCOMPARE(held.back().state(), SessionLock::State::Held);
             QCOMPARE(held.back().Path(), dir + path);
@@ -99,12 +95,11 @@ class SingleInstanceTest : public QObject {
         }
     }
 
-    // Last: it leaves TMPDIR naming a directory that is gone.
     void withoutARuntimeDirectoryAPrivateOneIsUsed() {
         QTemporaryDir tmp;
-        SetEnv("XDG_RUNTIME_DIR", nullptr);
-        SetEnv("XDG_SESSION_ID", nullptr);
-        SetEnv("TMPDIR", QFile::encodeName(tmp.path()).constData());
+        const auto runtime = SetEnv("XDG_RUNTIME_DIR", nullptr);
+        const auto session = SetEnv("XDG_SESSION_ID", nullptr);
+        const auto tmpdir = SetEnv("TMPDIR", QFile::encodeName(tmp.path()).constData());
         const std::string expected =
             tmp.path().toStdString() + "/tarnwick-" + std::to_string(getuid());
         QCOMPARE(SessionLock::DefaultDirectory().value_or(""), expected);
