@@ -43,13 +43,12 @@ const std::string& FirmwarePathOnce() {
 
 // Which pages the device confirmed: a delivered fc 07 00 after a delivered write of the page.
 struct Ledger {
-    std::map<std::uint32_t, bool> writeDelivered;
     std::map<std::uint32_t, bool> confirmed;
-    std::optional<std::uint32_t> lastWrite;
+    std::optional<std::uint32_t> deliveredWrite;  // the last write, when it was delivered
 
     bool ConfirmedUpTo(std::uint64_t end) const {
         for (std::uint32_t a = 0; a < end; a += kPageSize) {
-            if (const auto it = confirmed.find(a); it == confirmed.end() || !it->second) {
+            if (!confirmed.contains(a) || !confirmed.at(a)) {
                 return false;
             }
         }
@@ -100,13 +99,12 @@ class FuzzDevice : public PassThrough {
             std::copy(reply.begin(), reply.end(), buffer);
         }
         if (cmd.op == kOpPageWrite && cmd.sub == kSubWrite) {
-            book.lastWrite = cmd.address;
-            book.writeDelivered[cmd.address] = ok.has_value();
+            book.deliveredWrite = ok ? std::optional(cmd.address) : std::nullopt;
             book.confirmed[cmd.address] = false;
-        } else if (cmd.op == kOpStatus && cmd.sub == kSubWriteStatus && ok && book.lastWrite &&
-                   book.writeDelivered[*book.lastWrite] && reply.size() >= 3 &&
-                   reply[0] == kOpStatus && reply[1] == kSubWriteStatus && reply[2] == 0) {
-            book.confirmed[*book.lastWrite] = true;
+        } else if (cmd.op == kOpStatus && cmd.sub == kSubWriteStatus && ok && book.deliveredWrite &&
+                   reply.size() >= 3 && reply[0] == kOpStatus && reply[1] == kSubWriteStatus &&
+                   reply[2] == 0) {
+            book.confirmed[*book.deliveredWrite] = true;
         }
         return ok;
     }

