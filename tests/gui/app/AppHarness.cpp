@@ -84,12 +84,7 @@ DialogHarness::DialogHarness() : DialogHarness(Options{}) {}
 
 DialogHarness::DialogHarness(Options options)
     : programmer_(std::make_shared<EmulatedProgrammer>(options.flashSize)), drives(programmer_) {
-    FaultPlan faults;
-    faults.latency = options.latency;
-    if (options.failPage) {
-        faults.failPage.insert(*options.failPage);
-    }
-    programmer_->SetFaults(faults);
+    programmer_->SetFaults(options.faults);
     if (!options.attached) {
         drives.Detach();
     }

@@ -19,6 +19,7 @@
 #include "app/ProgrammerDialog.h"
 #include "app/UserPrompts.h"
 #include "emulator/EmulatedDrives.h"
+#include "emulator/FaultPlan.h"
 #include "link/DeviceChangeSource.h"
 
 namespace tarnwick::testing {
@@ -105,8 +106,7 @@ class DialogHarness : public DialogSession {
     struct Options {
         bool attached = true;
         bool notificationsFail = false;
-        std::optional<std::uint32_t> failPage{};  // its writes fail
-        std::chrono::microseconds latency{};      // of every command
+        FaultPlan faults{};
         std::size_t flashSize = 1u << 20;
     };
 

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <set>
 
 #include "AppHarness.h"
 #include "TempFile.h"
@@ -52,7 +53,8 @@ class JobsTest : public QObject {
         QFETCH(bool, failWrite);
         const auto bytes = PatternBytes(200 * 1024 + 100);
         const TempFile file(bytes, "firmware.bin");
-        DialogHarness h({.failPage = failWrite ? std::optional(0x400u) : std::nullopt});
+        DialogHarness h(
+            {.faults = {.failPage = failWrite ? std::set{0x400u} : std::set<std::uint32_t>()}});
         h.ChooseFile(Q(file.Path()));
         auto* button = h.Control<QPushButton>(ids::kUpdateButton);
         QTest::mouseClick(button, Qt::LeftButton);
@@ -93,8 +95,9 @@ class JobsTest : public QObject {
         const bool closeWhileReading = tag == "closed meanwhile";
         QTemporaryDir out;
         const TempFile image(PatternBytes(1u << 20));
-        DialogHarness h({.attached = tag != "no programmer",
-                         .latency = std::chrono::microseconds(closeWhileReading ? 2000 : 0)});
+        DialogHarness h(
+            {.attached = tag != "no programmer",
+             .faults = {.latency = std::chrono::microseconds(closeWhileReading ? 2000 : 0)}});
         QVERIFY(h.programmer().LoadFlash(image.Path()).has_value());
         h.Control<QLineEdit>(ids::kLengthEdit)->setText(closeWhileReading ? "1048576" : "4096");
         h.prompts.fileAnswers.push_back(name.isEmpty() ? std::nullopt
@@ -125,7 +128,8 @@ class JobsTest : public QObject {
         QFETCH(int, button);
         QFETCH(std::size_t, flashSize);
         const TempFile file(PatternBytes(1u << 20));
-        DialogHarness h({.latency = std::chrono::microseconds(200), .flashSize = flashSize});
+        DialogHarness h(
+            {.faults = {.latency = std::chrono::microseconds(200)}, .flashSize = flashSize});
         h.ChooseFile(Q(file.Path()));
         h.Control<QPushButton>(button)->click();
         QTRY_VERIFY_WITH_TIMEOUT(LogLines(h.dialog()).size() >= 2, kWait);
