@@ -5,7 +5,7 @@
 . "$(dirname "${BASH_SOURCE[0]}")/../lib/guest.sh"
 
 load_usb_stack
-random_image "$WORK/image.bin" 262144
+head -c 262144 /dev/urandom >"$WORK/image.bin"
 gadget_start prog --unplugged
 Xvfb :7 -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
 xvfb=$!
@@ -13,8 +13,7 @@ check "Xvfb runs" wait_until 30 test -e /tmp/.X11-unix/X7
 expect_exit 0 "the dialog follows plug and unplug and ends an update in solid green" \
     env DISPLAY=:7 QT_QPA_PLATFORM=xcb QTEST_FUNCTION_TIMEOUT=300000 \
     E2E_GADGET_DIR="$WORK/prog" E2E_IMAGE="$WORK/image.bin" "$E2E_BUILD/tests/e2e/tarnwick-e2e-dialog"
-# Each Qt Test function as its own line in the report, and what a failing one said.
-grep -E '^(PASS|FAIL!) ' "$WORK/out" | grep -vE 'initTestCase|cleanupTestCase' | sed 's/^/    /'
+# What a failing Qt Test function said.
 grep -A3 -E '^FAIL!' "$WORK/out"
 kill "$xvfb"
 gadget_stop prog

@@ -3,10 +3,8 @@
 . "$(dirname "${BASH_SOURCE[0]}")/../lib/guest.sh"
 
 load_usb_stack
-random_image "$WORK/image.bin" 1048576
-chmod 755 "$WORK"
-gadget_start prog
-wait_for_device "$VENDOR" >/dev/null
+head -c 1048576 /dev/urandom >"$WORK/image.bin"
+programmer
 
 # Unplugged by the controller in the middle of the write (once a fifth of it is done).
 "$CLI" write "$WORK/image.bin" >"$WORK/write.out" 2>"$WORK/write.err" &
@@ -24,9 +22,7 @@ check "list names the replugged programmer's node ($dev)" json "$WORK/out" '.cur
 
 # The programmer falls off the bus on its own after 100 commands (the gadget unplugs itself).
 gadget_stop prog
-wait_until 30 no_programmer
-gadget_start prog --emulate-drop-after 100
-wait_for_device "$VENDOR" >/dev/null
+programmer --emulate-drop-after 100
 expect_exit 6 "a programmer that falls off the bus during the write ends it as a write failure" \
     "$CLI" write "$WORK/image.bin"
 output_has "the gadget went off the bus by itself" "$WORK/prog/log" "fell off the bus"

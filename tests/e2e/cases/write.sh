@@ -3,8 +3,7 @@
 . "$(dirname "${BASH_SOURCE[0]}")/../lib/guest.sh"
 
 load_usb_stack
-gadget_start prog
-wait_for_device "$VENDOR" >/dev/null
+programmer
 
 # The transfer test writes without erasing, so it runs first, on the fresh (erased) flash.
 expect_exit 0 "transfer-test with a bound of 64 KiB ends without a bad cycle" \
@@ -12,13 +11,13 @@ expect_exit 0 "transfer-test with a bound of 64 KiB ends without a bad cycle" \
 commands_are "the transfer test sends the link query, then page write, write status and page read \
 for each 2048-byte block, and stops at its bound" transfer-test 65536
 
-random_image "$WORK/image.bin" 1048576
+head -c 1048576 /dev/urandom >"$WORK/image.bin"
 expect_exit 0 "write --verify of a 1 MiB image ends in success" "$CLI" write "$WORK/image.bin" --verify
 output_has "write --verify reports the flash verified" "$WORK/out" "verified: the flash holds the file byte for byte"
 commands_are "write --verify sends the link query, erases 16 blocks, writes 2048 pages each followed \
 by a write-status query, then reads the 2048 pages back" write "$WORK/image.bin" --verify
-check "after the write the programmer's flash holds the image, and nothing beyond it is touched" \
-    flash_holds prog "$WORK/image.bin"
+holds_image prog "$WORK/image.bin" \
+    "after the write the programmer's flash holds the image, and nothing beyond it is touched"
 
 expect_exit 0 "read of 1 MiB ends in success" "$CLI" read "$WORK/back.bin" --length 1048576
 check "read returns the flash: the file is the image" cmp -s "$WORK/image.bin" "$WORK/back.bin"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "emulator/gadget/DataPhase.h"
@@ -12,12 +13,13 @@
 namespace tarnwick::gadget {
 namespace {
 
-constexpr auto None = Direction::None;
-constexpr auto In = Direction::In;
-constexpr auto Out = Direction::Out;
+using enum Direction;
+using enum Outcome;
+using enum CswStatus;
 
 TEST(DataPhase, EachPairOfHostAndDeviceExpectationsEndsAsTheHostCanFollow) {
-    struct Row {
+    // clang-format off
+    const struct {
         const char* behaviour;
         Phase host;
         Intent device;
@@ -25,50 +27,44 @@ TEST(DataPhase, EachPairOfHostAndDeviceExpectationsEndsAsTheHostCanFollow) {
         std::size_t replyBytes;
         DataPhasePlan plan;
         BulkReply reply;
-    };
-    constexpr auto Good = Outcome::Good;
-    constexpr auto Passed = CswStatus::Passed;
-    constexpr auto Phase = CswStatus::PhaseError;
-    // clang-format off
-    const Row rows[] = {
+    } rows[] = {
         {"Hn=Dn passes", {None, 0}, {None, 0}, Good, 0, {}, {true, 0, false, 0, Passed}},
-        {"Hn<Di is a phase error", {None, 0}, {In, 16}, Good, 0, {true, 0, 0}, {true, 0, false, 0, Phase}},
-        {"Hn<Do is a phase error", {None, 0}, {Out, 16}, Good, 0, {true, 0, 0}, {true, 0, false, 0, Phase}},
+        {"Hn<Di is a phase error", {None, 0}, {In, 16}, Good, 0, {true, 0, 0}, {true, 0, false, 0, PhaseError}},
+        {"Hn<Do is a phase error", {None, 0}, {Out, 16}, Good, 0, {true, 0, 0}, {true, 0, false, 0, PhaseError}},
         {"Hi>Dn halts the empty data-in", {In, 16}, {None, 0}, Good, 0, {}, {true, 0, true, 16, Passed}},
         {"Hi>Di ends with a short packet and residue", {In, 1024}, {In, 16}, Good, 16, {}, {true, 16, false, 1008, Passed}},
         {"Hi>Di a whole packet short halts after it", {In, 1024}, {In, 1024}, Good, 512, {}, {true, 512, true, 512, Passed}},
         {"Hi=Di passes", {In, 16}, {In, 16}, Good, 16, {}, {true, 16, false, 0, Passed}},
         {"a status reply cut to two bytes is a short data-in, GOOD", {In, 16}, {In, 16}, Good, 2, {}, {true, 2, false, 14, Passed}},
-        {"Hi<Di is a phase error that halts bulk-in", {In, 8}, {In, 16}, Good, 0, {true, 0, 0}, {true, 0, true, 8, Phase}},
-        {"Hi<>Do is a phase error that halts bulk-in", {In, 16}, {Out, 16}, Good, 0, {true, 0, 0}, {true, 0, true, 16, Phase}},
+        {"Hi<Di is a phase error that halts bulk-in", {In, 8}, {In, 16}, Good, 0, {true, 0, 0}, {true, 0, true, 8, PhaseError}},
+        {"Hi<>Do is a phase error that halts bulk-in", {In, 16}, {Out, 16}, Good, 0, {true, 0, 0}, {true, 0, true, 16, PhaseError}},
         {"Ho>Dn takes the data and drops it", {Out, 512}, {None, 0}, Good, 0, {false, 0, 512}, {true, 0, false, 512, Passed}},
-        {"Ho<>Di takes the data, a phase error", {Out, 512}, {In, 16}, Good, 0, {true, 0, 512}, {true, 0, false, 512, Phase}},
+        {"Ho<>Di takes the data, a phase error", {Out, 512}, {In, 16}, Good, 0, {true, 0, 512}, {true, 0, false, 512, PhaseError}},
         {"Ho>Do hands over what the device wants", {Out, 1024}, {Out, 512}, Good, 0, {false, 512, 512}, {true, 0, false, 512, Passed}},
         {"Ho=Do passes", {Out, 512}, {Out, 512}, Good, 0, {false, 512, 0}, {true, 0, false, 0, Passed}},
-        {"Ho<Do is a phase error", {Out, 256}, {Out, 512}, Good, 0, {true, 0, 256}, {true, 0, false, 256, Phase}},
-        {"a failed data-in sends nothing and halts", {In, 16}, {In, 16}, Outcome::CheckCondition, 0, {}, {true, 0, true, 16, CswStatus::Failed}},
-        {"a refused page write fails with its data taken", {Out, 512}, {Out, 512}, Outcome::CheckCondition, 0, {false, 512, 0}, {true, 0, false, 0, CswStatus::Failed}},
-        {"a programmer that never answers leaves the host without CSW", {In, 16}, {In, 16}, Outcome::NoAnswer, 0, {}, {false, 0, false, 0, Passed}},
-        {"a programmer gone from the bus leaves it too", {Out, 512}, {Out, 512}, Outcome::DeviceGone, 0, {false, 512, 0}, {false, 0, false, 0, Passed}},
+        {"Ho<Do is a phase error", {Out, 256}, {Out, 512}, Good, 0, {true, 0, 256}, {true, 0, false, 256, PhaseError}},
+        {"a failed data-in sends nothing and halts", {In, 16}, {In, 16}, CheckCondition, 0, {}, {true, 0, true, 16, Failed}},
+        {"a refused page write fails with its data taken", {Out, 512}, {Out, 512}, CheckCondition, 0, {false, 512, 0}, {true, 0, false, 0, Failed}},
+        {"a programmer that never answers leaves the host without CSW", {In, 16}, {In, 16}, NoAnswer, 0, {}, {false, 0, false, 0, Passed}},
+        {"a programmer gone from the bus leaves it too", {Out, 512}, {Out, 512}, DeviceGone, 0, {false, 512, 0}, {false, 0, false, 0, Passed}},
     };
     // clang-format on
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.behaviour);
         const DataPhasePlan plan = PlanDataPhase(row.host, row.device);
         EXPECT_EQ(plan, row.plan);
         EXPECT_EQ(PlanReply(row.host, plan, row.outcome, row.replyBytes, 512), row.reply);
     }
     // Without the packet size every short data-in is halted: the host must not wait for more.
-    EXPECT_TRUE(PlanReply({In, 1024}, {}, Outcome::Good, 16, 0).haltIn);
+    EXPECT_TRUE(PlanReply({In, 1024}, {}, Good, 16, 0).haltIn);
 }
 
-CommandBlockWrapper Wrap(const CommandBlock& cdb, Direction direction, std::uint32_t length) {
-    CommandBlockWrapper cbw;
-    cbw.dataTransferLength = length;
-    cbw.directionIn = direction == In;
-    cbw.cbLength = 16;
-    std::copy(cdb.begin(), cdb.end(), cbw.cb.begin());
-    return cbw;
+CommandBlockWrapper Wrap(const CommandBlock& cdb, Direction direction, std::uint32_t length,
+                         std::uint8_t cbLength = 16) {
+    return {.dataTransferLength = length,
+            .directionIn = direction == In,
+            .cbLength = cbLength,
+            .cb = cdb};
 }
 
 // What the e2e guest flags in the host's commands: a data phase against the tables, a block the
@@ -76,71 +72,56 @@ CommandBlockWrapper Wrap(const CommandBlock& cdb, Direction direction, std::uint
 TEST(VendorCheck, FlagsCommandsThatBreakTheTables) {
     CommandBlockWrapper reserved = Wrap(MakeStatusQuery(1, 0, 16), In, 16);
     reserved.cb[12] = 1;
-    CommandBlockWrapper cut = Wrap(MakeStatusQuery(1, 0, 16), In, 16);
-    cut.cbLength = 10;
     for (const CommandBlockWrapper& fine :
          {Wrap(MakePageWrite(0, 512, 0), Out, 512), Wrap(MakeBlockErase(0), In, 16)}) {
         EXPECT_TRUE(CheckVendorCommand(fine)) << int{fine.cb[0]};
     }
     for (const CommandBlockWrapper& broken :
          {Wrap(MakePageWrite(0, 512, 0), In, 512), Wrap(MakePageRead(0, 512), In, 1024),
-          Wrap(MakeBlockErase(0), None, 0), cut, reserved}) {
+          Wrap(MakeBlockErase(0), None, 0), Wrap(MakeStatusQuery(1, 0, 16), In, 16, 10),
+          reserved}) {
         EXPECT_FALSE(CheckVendorCommand(broken)) << int{broken.cb[0]};
     }
 }
 
 // A programmer that fails each exchange in one way, with two bytes of reply when cut short.
-class FailingProgrammer : public PassThrough {
-  public:
-    explicit FailingProgrammer(Fault f) : failure(std::move(f)) {}
+struct FailingProgrammer : PassThrough {
+    Fault failure;
     Result<void> Exchange(const PassThroughRequest& request) override {
-        auto* reply = static_cast<std::uint8_t*>(request.buffer);
-        reply[0] = 0xFC;
-        reply[1] = 0x07;
+        std::memcpy(request.buffer, "\xFC\x07", 2);
         return Fail(failure);
     }
-
-  private:
-    Fault failure;
 };
 
-Fault Failure(int sysErrno, int scsiStatus, std::uint32_t residual, bool sense = false) {
-    Fault fault;
-    fault.sysErrno = sysErrno;
-    fault.scsi.scsiStatus = scsiStatus;
-    fault.scsi.residual = residual;
-    if (sense) {
-        fault.scsi.senseLength = 18;
-        fault.scsi.sense[0] = 0x70;
-        fault.scsi.sense[2] = kSenseIllegalRequest;
-        fault.scsi.sense[12] = kAscInvalidOpcode;
-    }
-    return fault;
-}
-
 TEST(ScsiTargetVendor, EachWayTheProgrammerFailsBecomesWhatTheHostMustSee) {
-    using Bytes = std::vector<std::uint8_t>;
     constexpr Sense kHardware{kSenseHardwareError, kAscInternalTargetFailure, 0};
-    constexpr auto Check = Outcome::CheckCondition;
     // clang-format off
     const struct {
         const char* behaviour;
-        Fault failure;
+        int sysErrno, scsiStatus;
+        std::uint32_t residual;
+        std::uint8_t senseLength;  // of the programmer's sense, which says it refused the request
         Outcome outcome;
-        Bytes reply;
+        std::vector<std::uint8_t> reply;
         Sense sense;
     } rows[] = {
-        {"a status reply cut short goes back as the two bytes that moved, GOOD", Failure(0, 0, 14), Outcome::Good, {0xFC, 0x07}, {}},
-        {"a refused request is CHECK CONDITION with the programmer's sense", Failure(0, 2, 0, true), Check, {}, {kSenseIllegalRequest, kAscInvalidOpcode, 0}},
-        {"a failure without sense is HARDWARE ERROR", Failure(0, 0, 0), Check, {}, kHardware},
-        {"a cut-short reply with a CHECK CONDITION stays a failure", Failure(0, 2, 14), Check, {}, kHardware},
-        {"a programmer that never answers", Failure(ETIMEDOUT, 0, 16), Outcome::NoAnswer, {}, {}},
-        {"a programmer gone from the bus", Failure(ENODEV, 0, 0), Outcome::DeviceGone, {}, {}},
+        {"a status reply cut short goes back as the two bytes that moved, GOOD", 0, 0, 14, 0, Good, {0xFC, 0x07}, {}},
+        {"a refused request is CHECK CONDITION with the programmer's sense", 0, 2, 0, 18, CheckCondition, {}, {kSenseIllegalRequest, kAscInvalidOpcode, 0}},
+        {"a failure without sense is HARDWARE ERROR", 0, 0, 0, 0, CheckCondition, {}, kHardware},
+        {"a cut-short reply with a CHECK CONDITION stays a failure", 0, 2, 14, 0, CheckCondition, {}, kHardware},
+        {"a programmer that never answers", ETIMEDOUT, 0, 16, 0, NoAnswer, {}, {}},
+        {"a programmer gone from the bus", ENODEV, 0, 0, 0, DeviceGone, {}, {}},
     };
     // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.behaviour);
-        FailingProgrammer programmer(row.failure);
+        FailingProgrammer programmer;
+        programmer.failure.sysErrno = row.sysErrno;
+        programmer.failure.scsi = {
+            .scsiStatus = row.scsiStatus,
+            .senseLength = row.senseLength,
+            .sense = {0x70, 0, kSenseIllegalRequest, 0, 0, 0, 0, 0, 0, 0, 0, 0, kAscInvalidOpcode},
+            .residual = row.residual};
         ScsiTarget target(programmer, ScsiTarget::Identity{}, 16);
         const auto result = target.Execute(Wrap(MakeStatusQuery(7, 0, 16), In, 16), {});
         EXPECT_EQ(result.outcome, row.outcome);
