@@ -38,13 +38,12 @@ TEST(ListOutput, FoldsRunsOfMissingDrivesAndSaysWhichOneIsCurrent) {
 }
 
 TEST(DeviceOption, NamesDriveNPlus1ForSgNAndAcceptsOnlyNodesWithinTheSearchedRange) {
-    EXPECT_EQ(DriveNumberOf("/dev/sg0"), 1);
-    EXPECT_EQ(DriveNumberOf("/dev/sg125"), 126);
-    EXPECT_EQ(DriveNumberOf("/dev/sg126"), std::nullopt);
-    EXPECT_EQ(DriveNumberOf("/dev/sda"), std::nullopt);
-    EXPECT_EQ(DriveNumberOf("/dev/sg"), std::nullopt);
-    EXPECT_EQ(DriveNumberOf("/dev/sg1x"), std::nullopt);
-    EXPECT_EQ(DriveNumberOf("/dev/sg00001"), std::nullopt);
+    const std::pair<const char*, std::optional<int>> cases[] = {
+        {"/dev/sg0", 1}, {"/dev/sg125", 126}, {"/dev/sg126", std::nullopt}, {"/dev/sda", {}},
+        {"/dev/sg", {}}, {"/dev/sg1x", {}},   {"/dev/sg00001", {}}};
+    for (const auto& [node, drive] : cases) {
+        EXPECT_EQ(DriveNumberOf(node), drive) << node;
+    }
 }
 
 }  // namespace

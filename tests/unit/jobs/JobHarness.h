@@ -1,37 +1,85 @@
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <vector>
 
-#include "RecordingDisplay.h"
 #include "TempFile.h"
+#include "display/DisplaySink.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "jobs/ProgramJob.h"
 
 namespace tarnwick::testing {
 
-// Records like any display, and lets a test act in the middle of a job: `onSend` runs before
-// each display command is recorded.
-struct HookedDisplay : RecordingDisplay {
+// One display command as it arrived, with its text copied at once (the sender reuses buffers).
+struct Shown {
+    int command = 0;
+    std::int64_t value = 0;
+    std::string text;
+    bool operator==(const Shown&) const = default;
+};
+inline Shown Reset() {
+    return {DISPLAY_RESET, 0, {}};
+}
+inline Shown Text(std::string text) {
+    return {DISPLAY_TEXT, 0, std::move(text)};
+}
+inline Shown Progress(std::int64_t percent) {
+    return {DISPLAY_PROGRESS, percent, {}};
+}
+inline Shown Enable(bool on) {
+    return {DISPLAY_ENABLE, on ? 1 : 0, {}};
+}
+inline Shown Bar(bool success) {  // the job's ending shown: green or red
+    return {DISPLAY_RESULT, success ? 1 : 0, {}};
+}
+
+// Records display commands and message boxes from any thread, and lets a test act in the middle
+// of a job: `onSend` runs before each display command is recorded.
+struct RecordingDisplay : DisplaySink, MessageBoxSink {
     std::function<void(const DisplayMessage&)> onSend;
     void Send(const DisplayMessage& message) override {
         if (onSend) {
             onSend(message);
         }
-        RecordingDisplay::Send(message);
+        std::lock_guard lock(mutex);
+        commands.push_back({message.command, message.value,
+                            message.text != nullptr ? std::string(message.text) : std::string()});
     }
+    void ShowMessage(const char* text) override {
+        std::lock_guard lock(mutex);
+        boxes.emplace_back(text);
+    }
+    std::vector<Shown> Commands() const {
+        std::lock_guard lock(mutex);
+        return commands;
+    }
+    std::vector<std::string> MessageBoxes() const {
+        std::lock_guard lock(mutex);
+        return boxes;
+    }
+    // Red at the end, and never green on the way there.
+    bool EndedRed() const {
+        const auto shown = Commands();
+        return std::count(shown.begin(), shown.end(), Bar(true)) == 0 && shown.back() == Bar(false);
+    }
+
+  private:
+    mutable std::mutex mutex;
+    std::vector<Shown> commands;
+    std::vector<std::string> boxes;
 };
 
 // Passes commands on, but the page read at `address` moves only the page's first two bytes:
 // as a short transfer that fails, or as one whose transport claims that every byte moved.
 struct PartialPageRead : PassThrough {
-    std::shared_ptr<PassThrough> inner;
-    std::uint32_t address = 0;
-    bool claimsSuccess = false;
+    PartialPageRead(std::shared_ptr<PassThrough> to, std::uint32_t at, bool claims)
+        : inner(std::move(to)), address(at), claimsSuccess(claims) {}
     tarnwick::Result<void> Exchange(const PassThroughRequest& r) override {
         if (r.cdb[0] != kOpPageRead || DecodeCommand(r.cdb).address != address) {
             return inner->Exchange(r);
@@ -48,6 +96,9 @@ struct PartialPageRead : PassThrough {
         }
         return Fail("short transfer");
     }
+    std::shared_ptr<PassThrough> inner;
+    std::uint32_t address;
+    bool claimsSuccess;
 };
 
 // Why a job ended, as a person reads it; empty for none.
@@ -55,25 +106,17 @@ inline std::string Why(const std::optional<Fault>& fault) {
     return fault ? fault->Describe() : std::string();
 }
 
-// A programming job wired to an emulated programmer and recording displays.
+// A programming job wired to an emulated programmer and a recording display.
 struct JobHarness {
     explicit JobHarness(std::size_t flashSize = NorFlash::kDefaultSize)
         : programmer(std::make_shared<EmulatedProgrammer>(flashSize)) {
         link.Set(programmer, 3);
     }
 
-    ProgramResult Run(const std::vector<std::uint8_t>& contents) {
+    ProgramResult Run(const std::vector<std::uint8_t>& contents, std::stop_token stop = {}) {
         file = std::make_unique<TempFile>(contents);
         path.Set(file->Path());
-        return job.ProgramFlash();
-    }
-
-    // The emulated programmer misbehaves as `change` makes the plan say.
-    template <typename Change>
-    void Faults(Change change) {
-        FaultPlan plan;
-        change(plan);
-        programmer->SetFaults(plan);
+        return job.ProgramFlash(stop);
     }
 
     // The commands of one kind the programmer received, in order.
@@ -99,7 +142,7 @@ struct JobHarness {
     std::shared_ptr<EmulatedProgrammer> programmer;
     ProgrammerLink link;
     FirmwarePath path;
-    HookedDisplay display;
+    RecordingDisplay display;
     std::ostringstream stdoutLines;
     ProgramJob job{link, path, display, display, stdoutLines};
     std::unique_ptr<TempFile> file;

@@ -36,11 +36,8 @@ TEST(ProgramJobEnding, WhatEndsTheJobBeforeTheEraseIsToldAndErasesNothing) {
     TempFile empty({});
     const std::string fifo = dir.Dir() + "/fifo.bin";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const Seq red = {Progress(0), Enable(true), Bar(false)};
-    const auto redAfter = [&red](const char* line) {
-        Seq shown{Reset(), Text(line)};
-        shown.insert(shown.end(), red.begin(), red.end());
-        return shown;
+    const auto redAfter = [](const char* line) {
+        return Seq{Reset(), Text(line), Progress(0), Enable(true), Bar(false)};
     };
     const struct {
         std::function<void(JobHarness&)> setUp;
@@ -48,7 +45,7 @@ TEST(ProgramJobEnding, WhatEndsTheJobBeforeTheEraseIsToldAndErasesNothing) {
         std::string why;
         Seq shown;
     } cases[] = {
-        {[](JobHarness& h) { h.Faults([](FaultPlan& p) { p.muteLinkQuery = true; }); },
+        {[](JobHarness& h) { h.programmer->SetFaults({.muteLinkQuery = true}); },
          ProgramEnding::NotAnswering,
          "link status query: emulated programmer: no answer (time-out)",
          {Reset(), Text("设备不在线.. ")}},
@@ -120,7 +117,7 @@ TEST(ProgramJobEnding, AFileChangedDuringTheWriteEndsAsAWriteError) {
 
 TEST(ProgramJobEnding, AnEraseFailureIsToldOnTheDisplayAndOnStandardOutput) {
     JobHarness h;
-    h.Faults([](FaultPlan& p) { p.failEraseBlock = 2; });
+    h.programmer->SetFaults({.failEraseBlock = 2});
     const ProgramResult r = h.Run(PatternBytes(3 * 65536 + 1));
     EXPECT_EQ(r.ending, ProgramEnding::EraseFailed);
     EXPECT_EQ(Why(r.fault), "block erase at 0x020000: erase reply fb 01, expected fb 00");
@@ -135,7 +132,7 @@ TEST(ProgramJobEnding, AnEraseFailureIsToldOnTheDisplayAndOnStandardOutput) {
 
 TEST(ProgramJobEnding, AWriteErrorEndsRedAfterTheEndOfWritingLine) {
     JobHarness h;
-    h.Faults([](FaultPlan& p) { p.failPage = {512}; });
+    h.programmer->SetFaults({.failPage = {512}});
     const ProgramResult r = h.Run(PatternBytes(2048));
     EXPECT_EQ(r.ending, ProgramEnding::WriteFailed);
     EXPECT_EQ(Why(r.fault), "page write at 0x000200: programmer reported write status 2");

@@ -39,7 +39,7 @@ TEST_F(ReadBackTest, SavesTheWholePagesOfTheLength) {
 }
 
 TEST_F(ReadBackTest, CreatesNoFileWhenTheProgrammerDoesNotAnswer) {
-    h.Faults([](FaultPlan& p) { p.muteLinkQuery = true; });
+    h.programmer->SetFaults({.muteLinkQuery = true});
     EXPECT_EQ(ReadFlashToFile(h.programmer, out, 1024).ending, ReadBackEnding::NotAnswering);
     EXPECT_EQ(ReadFlashToFile(nullptr, out, 1024).ending, ReadBackEnding::NotAnswering);
     EXPECT_FALSE(std::filesystem::exists(out));
@@ -48,15 +48,10 @@ TEST_F(ReadBackTest, CreatesNoFileWhenTheProgrammerDoesNotAnswer) {
 TEST_F(ReadBackTest, AFailedOrShortPageReadLeavesNoFileBehindNotEvenAnOldOne) {
     for (const bool gone : {true, false}) {
         std::ofstream(out) << "an older read-back";
-        auto device = std::make_shared<PartialPageRead>();
-        device->inner = h.programmer;
-        device->address = 0x400;
+        auto device = std::make_shared<PartialPageRead>(h.programmer, 0x400, false);
         const auto sent = h.programmer->Log().size();
-        h.Faults([&](FaultPlan& p) {
-            if (gone) {
-                p.dropAfterCommands = sent + 3;  // query, 2 pages, gone
-            }
-        });
+        // Gone after the link query and two pages.
+        h.programmer->SetFaults(gone ? FaultPlan{.dropAfterCommands = sent + 3} : FaultPlan{});
         const ReadBackResult r = ReadFlashToFile(device, out, 4096);
         EXPECT_EQ(r.ending, ReadBackEnding::ReadFailed) << (gone ? "gone" : "short");
         EXPECT_NE(Why(r.fault).find("page read at 0x000400"), std::string::npos) << Why(r.fault);

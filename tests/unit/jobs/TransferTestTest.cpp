@@ -9,14 +9,6 @@ namespace {
 
 using namespace tarnwick::testing;
 
-std::vector<std::uint8_t> Pattern() {
-    std::vector<std::uint8_t> p(2048);
-    for (std::size_t k = 0; k < p.size(); ++k) {
-        p[k] = static_cast<std::uint8_t>(k % 64);
-    }
-    return p;
-}
-
 TEST(TransferTest, WritesThePatternAtAscendingAddressesAndReadsEachBlockBack) {
     JobHarness h;
     TransferTest test(h.display);
@@ -27,7 +19,11 @@ TEST(TransferTest, WritesThePatternAtAscendingAddressesAndReadsEachBlockBack) {
     const auto log = h.programmer->Log();
     ASSERT_EQ(log.size(), 1u + 3u * 3u);
     EXPECT_EQ(log[0].sub, 1) << "link status first";
-    const std::uint16_t crc = CCodeProgram::CalcCrc16(Pattern().data(), 2048);
+    std::vector<std::uint8_t> pattern(2048);
+    for (std::size_t k = 0; k < pattern.size(); ++k) {
+        pattern[k] = static_cast<std::uint8_t>(k % 64);
+    }
+    const std::uint16_t crc = CCodeProgram::CalcCrc16(pattern.data(), 2048);
     for (std::uint32_t cycle = 0; cycle < 3; ++cycle) {
         const LoggedCommand& write = log[1 + cycle * 3];
         EXPECT_EQ(write, (LoggedCommand{0xFB, 0x01, cycle * 2048, 2048, 2048, crc}));
@@ -35,14 +31,14 @@ TEST(TransferTest, WritesThePatternAtAscendingAddressesAndReadsEachBlockBack) {
         EXPECT_EQ(log[3 + cycle * 3], (LoggedCommand{0xFD, 0x01, cycle * 2048, 2048, 2048, 0}));
     }
     EXPECT_TRUE(h.display.Commands().empty()) << "good cycles add nothing to the log";
-    EXPECT_EQ(h.programmer->FlashBytes(2048, 2048), Pattern());
+    EXPECT_EQ(h.programmer->FlashBytes(2048, 2048), pattern);
 }
 
 // A refused block is not programmed, so it also reads back erased; a block that does not read
 // back gets its own line only.
 TEST(TransferTest, ReportsEachBadWriteStatusAndEachBlockThatDoesNotReadBack) {
     JobHarness h;
-    h.Faults([](FaultPlan& p) { p.resendPage = {{2048, 1}}; });
+    h.programmer->SetFaults({.resendPage = {{2048, 1}}});
     TransferTest test(h.display);
     TransferTestResult r = test.Run(h.programmer, 3 * 2048);
     EXPECT_EQ(r.statusErrors, 1u);
@@ -51,7 +47,7 @@ TEST(TransferTest, ReportsEachBadWriteStatusAndEachBlockThatDoesNotReadBack) {
               (std::vector<Shown>{Text("transfer data err .."), Text("transfer compare err ..")}));
 
     JobHarness gone;  // link query, write and status answered; gone before the read
-    gone.Faults([](FaultPlan& p) { p.dropAfterCommands = 3; });
+    gone.programmer->SetFaults({.dropAfterCommands = 3});
     r = TransferTest(gone.display).Run(gone.programmer, 2048);
     EXPECT_EQ(r.statusErrors, 0u);
     EXPECT_EQ(r.compareErrors, 1u);
@@ -62,7 +58,7 @@ TEST(TransferTest, DoesNothingWithoutAnAnsweringProgrammer) {
     JobHarness h;
     TransferTest test(h.display);
     EXPECT_FALSE(test.Run(nullptr).started);
-    h.Faults([](FaultPlan& p) { p.muteLinkQuery = true; });
+    h.programmer->SetFaults({.muteLinkQuery = true});
     EXPECT_FALSE(test.Run(h.programmer).started);
     EXPECT_EQ(h.programmer->Log().size(), 1u);
     EXPECT_TRUE(h.display.Commands().empty());
