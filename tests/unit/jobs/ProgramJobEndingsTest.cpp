@@ -78,19 +78,7 @@ TEST(ProgramJobEnding, WhatEndsTheJobBeforeTheEraseIsToldAndErasesNothing) {
 // Confirmed pages are the file's only if nobody changed it meanwhile: `cp new.bin fw.bin` during
 // the job leaves a mix in the flash, a file renamed over it is not the one that was written.
 TEST(ProgramJobEnding, AFileChangedDuringTheWriteEndsAsAWriteError) {
-    const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> cases = {
-        {"rewritten in place",
-         [](const std::string& path) {
-             std::ofstream(path, std::ios::binary | std::ios::in)
-                 .write(std::string(2048, 'x').data(), 2048);
-         }},
-        {"replaced by another file",
-         [](const std::string& path) {
-             TempFile other(PatternBytes(4096, 9));
-             std::filesystem::rename(other.Path(), path);
-         }},
-    };
-    for (const auto& [change, act] : cases) {
+    for (const std::string change : {"rewritten in place", "replaced by another file"}) {
         JobHarness h;
         TempFile file(PatternBytes(2048));
         // Made long ago, as firmware files are: a rewrite must show in the time even when it
@@ -98,9 +86,15 @@ TEST(ProgramJobEnding, AFileChangedDuringTheWriteEndsAsAWriteError) {
         std::filesystem::last_write_time(
             file.Path(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
         h.path.Set(file.Path());
-        h.display.onSend = [&, act = act](const DisplayMessage& m) {
-            if (m.command == DISPLAY_PROGRESS && m.value == 0 && h.WriteAddresses().size() == 1) {
-                act(file.Path());
+        h.display.onSend = [&](const DisplayMessage& m) {
+            if (m.command != DISPLAY_PROGRESS || m.value != 0 || h.WriteAddresses().size() != 1) {
+                return;
+            }
+            if (change == "rewritten in place") {
+                std::ofstream(file.Path(), std::ios::binary | std::ios::in)
+                    .write(std::string(2048, 'x').data(), 2048);
+            } else {
+                std::filesystem::rename(TempFile(PatternBytes(4096, 9)).Path(), file.Path());
             }
         };
         const ProgramResult r = h.job.ProgramFlash();

