@@ -1,6 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -9,8 +13,23 @@ namespace tarnwick::testing {
 // A file in a private temporary directory, removed with the object.
 class TempFile {
   public:
-    explicit TempFile(const std::vector<std::uint8_t>& contents, const std::string& name = "f.bin");
-    ~TempFile();
+    explicit TempFile(const std::vector<std::uint8_t>& contents,
+                      const std::string& name = "f.bin") {
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "tarnwick-test-XXXXXX").string();
+        if (mkdtemp(tmpl.data()) == nullptr) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        dir = tmpl;
+        path = dir + "/" + name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(contents.data()),
+                   static_cast<std::streamsize>(contents.size()));
+    }
+    ~TempFile() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
@@ -23,6 +42,14 @@ class TempFile {
 };
 
 // Bytes that differ from page to page and from 0xFF, so misplaced pages show.
-std::vector<std::uint8_t> PatternBytes(std::size_t length, std::uint8_t seed = 1);
+inline std::vector<std::uint8_t> PatternBytes(std::size_t length, std::uint8_t seed = 1) {
+    std::vector<std::uint8_t> bytes(length);
+    std::uint32_t x = seed * 2654435761u + 1u;
+    for (auto& b : bytes) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<std::uint8_t>(x >> 16);
+    }
+    return bytes;
+}
 
 }  // namespace tarnwick::testing
