@@ -21,11 +21,11 @@ using tarnwick::testing::TempFile;
 std::pair<int, std::string> RunCli(const std::string& args, const std::string& stopAt,
                                    const std::string& dir) {
     const std::string out = dir + "/out.txt";
-    std::ofstream(dir + "/run.sh")
-        << "timeout -s KILL 10 " << TARNWICK_CLI << " " << args << " >" << out << " 2>&1 & p=$!\n"
-        << "until grep -qF -- '" << stopAt << "' " << out
-        << " || ! kill -0 $p 2>/dev/null; do sleep 0.01; done\n"
-        << "kill -TERM $p 2>/dev/null\nwait $p\n";
+    std::ofstream(dir + "/run.sh") << "timeout --foreground -s KILL 10 " << TARNWICK_CLI << " "
+                                   << args << " >" << out << " 2>&1 & p=$!\n"
+                                   << "until grep -qF -- '" << stopAt << "' " << out
+                                   << " || ! kill -0 $p 2>/dev/null; do sleep 0.01; done\n"
+                                   << "kill -TERM $p 2>/dev/null\nwait $p\n";
     const int status = std::system(("sh " + dir + "/run.sh").c_str());
     std::ostringstream output;
     output << std::ifstream(out).rdbuf();
