@@ -12,6 +12,7 @@
 #include "jobs/TransferTest.h"
 #include "link/DeviceChangeSource.h"
 #include "link/DriveProvider.h"
+#include "link/Fault.h"
 #include "link/ProgrammerLink.h"
 #include "service/ImageList.h"
 #include "service/Scrambler.h"
@@ -19,7 +20,7 @@
 namespace tarnwick {
 
 // Opens the device-change notifications; throws (or returns nullptr) when they cannot be had.
-using DeviceChangeOpener = std::function<std::unique_ptr<DeviceChangeSource>()>;
+using DeviceChangeOpener = std::function<Result<std::unique_ptr<DeviceChangeSource>>()>;
 
 // What the main dialog works with, owned by the application (or a test) and outliving the
 // dialog. Put together by DialogSession::Services.

@@ -14,37 +14,34 @@ namespace tarnwick {
 
 namespace {
 
-std::optional<std::int64_t> Fail(std::string* reason, const std::string& path, const char* what) {
-    if (reason != nullptr) {
-        *reason = path + ": " + what;
-    }
-    return std::nullopt;
+std::unexpected<Fault> Refuse(const std::string& path, const char* why, int sysErrno = 0) {
+    return std::unexpected(Fault::Because(why, sysErrno).Within(path));
 }
 
 }  // namespace
 
-std::optional<std::int64_t> ExclusiveFileProbe::Length(const std::string& path,
-                                                       std::string* reason) {
+Result<std::int64_t> ExclusiveFileProbe::Length(const std::string& path) {
     // Non-blocking, so that a FIFO planted under a .bin name cannot hang the dialog.
     const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0) {
-        return Fail(reason, path, std::strerror(errno));
+        return Refuse(path, std::strerror(errno), errno);
     }
     struct stat st {};
     if (fstat(file.get(), &st) != 0) {
-        return Fail(reason, path, std::strerror(errno));
+        return Refuse(path, std::strerror(errno), errno);
     }
     if (!S_ISREG(st.st_mode)) {
-        return Fail(reason, path, "not a regular file");
+        return Refuse(path, "not a regular file");
     }
     int locked;
     do {
         locked = flock(file.get(), LOCK_EX | LOCK_NB);
     } while (locked != 0 && errno == EINTR);
     if (locked != 0) {
-        return Fail(
-            reason, path,
-            errno == EWOULDBLOCK ? "another process holds a lock on it" : std::strerror(errno));
+        return Refuse(
+            path,
+            errno == EWOULDBLOCK ? "another process holds a lock on it" : std::strerror(errno),
+            errno);
     }
     // Record locks (fcntl, as office programs take them) do not show up in flock; ask for
     // them separately. Any lock, read or write, on any part of the file counts.
@@ -54,7 +51,7 @@ std::optional<std::int64_t> ExclusiveFileProbe::Length(const std::string& path,
     query.l_start = 0;
     query.l_len = 0;
     if (fcntl(file.get(), F_OFD_GETLK, &query) == 0 && query.l_type != F_UNLCK) {
-        return Fail(reason, path, "another process holds a record lock on it");
+        return Refuse(path, "another process holds a record lock on it");
     }
     return static_cast<std::int64_t>(st.st_size);
 }

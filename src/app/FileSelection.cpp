@@ -24,12 +24,11 @@ FileSelection::Outcome FileSelection::Choose(DialogData& data) {
 
     // The job reads FirmwarePath on its own thread: published before the check, a file about
     // to be refused could be the one it takes.
-    std::string reason;
-    const auto length = probe(path, &reason);
+    const Result<std::int64_t> length = probe(path);
     if (!length) {
         // Cleared before the message box, whose loop runs while it shows.
         firmwarePath.Set({});
-        std::cerr << "tarnwick: " << reason << '\n';
+        std::cerr << "tarnwick: " << length.error().Describe() << '\n';
         prompts.ShowMessage(QString::fromUtf8(texts::kOpenFileFailed));
         return Outcome::Failed;
     }

@@ -2,12 +2,12 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 
 #include "app/DialogData.h"
 #include "app/UserPrompts.h"
 #include "jobs/FirmwarePath.h"
+#include "link/Fault.h"
 
 namespace tarnwick {
 
@@ -21,9 +21,8 @@ class FileSelection {
         Failed,  // "打开文件失败" shown; no firmware chosen any more, edits left as they were
     };
 
-    // Whether the file may be taken, and its length; the reason for a refusal in *reason.
-    using LengthProbe =
-        std::function<std::optional<std::int64_t>(const std::string& path, std::string* reason)>;
+    // Whether the file may be taken, and its length; why not when it may not.
+    using LengthProbe = std::function<Result<std::int64_t>(const std::string& path)>;
 
     // `probe`: ExclusiveFileProbe::Length unless a test watches the check.
     FileSelection(UserPrompts& prompts, FirmwarePath& firmwarePath, LengthProbe probe = {});

@@ -51,18 +51,8 @@ int ProgrammerApp::InitInstance(const QStringList& arguments) {
 
     DialogSession session;
     {
-        ProgrammerDialog dialog(session.Services(
-            (*backend)->Drives(),
-            []() -> std::unique_ptr<DeviceChangeSource> {
-                Result<std::unique_ptr<DeviceChangeSource>> changes = Backend::OpenDeviceChanges();
-                if (!changes) {
-                    std::cerr << "tarnwick: device notifications: " << changes.error().Describe()
-                              << '\n';
-                    return nullptr;
-                }
-                return std::move(*changes);
-            },
-            prompts, std::cout));
+        ProgrammerDialog dialog(session.Services((*backend)->Drives(), &Backend::OpenDeviceChanges,
+                                                 prompts, std::cout));
         prompts.SetOwner(&dialog);
         dialog.DoModal();
         prompts.SetOwner(nullptr);

@@ -105,15 +105,12 @@ bool ProgrammerDialog::RegisterDeviceNotify() {
     if (!services.openDeviceChanges) {
         return false;
     }
-    try {
-        deviceChanges = services.openDeviceChanges();
-    } catch (const std::exception& e) {
-        std::cerr << "tarnwick: device notifications: " << e.what() << '\n';
+    Result<std::unique_ptr<DeviceChangeSource>> opened = services.openDeviceChanges();
+    if (!opened) {
+        std::cerr << "tarnwick: device notifications: " << opened.error().Describe() << '\n';
         return false;
     }
-    if (!deviceChanges) {
-        return false;
-    }
+    deviceChanges = std::move(*opened);
     deviceNotifier =
         std::make_unique<QSocketNotifier>(deviceChanges->PollFd(), QSocketNotifier::Read);
     connect(deviceNotifier.get(), &QSocketNotifier::activated, this,

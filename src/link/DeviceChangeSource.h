@@ -21,7 +21,7 @@ using DeviceChangeHandler = std::function<void(const DeviceChange&)>;
 // Dispatch never blocks: it reads what is pending and calls `onChange` once per relevant event,
 // in order, returning how many calls it made. When the source had to drop events it reports
 // that as one "overflow" change, so a caller that rescans on every change never misses one. A
-// read error ends the dispatch early; it does not throw. Construction failures throw.
+// read error ends the dispatch early; it does not throw.
 class DeviceChangeSource {
   public:
     virtual ~DeviceChangeSource() = default;

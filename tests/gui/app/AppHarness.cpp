@@ -88,13 +88,14 @@ DialogHarness::DialogHarness(Options options)
     if (!options.attached) {
         drives.Detach();
     }
-    auto openChanges = [this, fail = options.notificationsFail] {
+    auto openChanges =
+        [this, fail = options.notificationsFail]() -> Result<std::unique_ptr<DeviceChangeSource>> {
         if (fail) {
-            throw std::runtime_error("netlink socket refused");
+            return Fail("netlink socket refused");
         }
         auto source = std::make_unique<NotifiedChanges>();
         changes = source.get();
-        return std::unique_ptr<DeviceChangeSource>(std::move(source));
+        return source;
     };
     dialog_ = std::make_unique<ProgrammerDialog>(
         Services(drives, std::move(openChanges), prompts, diagnostics));
