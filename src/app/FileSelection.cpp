@@ -8,10 +8,8 @@
 
 namespace tarnwick {
 
-FileSelection::FileSelection(UserPrompts& userPrompts, FirmwarePath& path, LengthProbe lengthProbe)
-    : prompts(userPrompts),
-      firmwarePath(path),
-      probe(lengthProbe ? std::move(lengthProbe) : LengthProbe(&ExclusiveFileProbe::Length)) {}
+FileSelection::FileSelection(UserPrompts& userPrompts, FirmwarePath& path)
+    : prompts(userPrompts), firmwarePath(path) {}
 
 FileSelection::Outcome FileSelection::Choose(DialogData& data) {
     // One entry, .bin files only, shown as it reads.
@@ -24,7 +22,7 @@ FileSelection::Outcome FileSelection::Choose(DialogData& data) {
 
     // The job reads FirmwarePath on its own thread: published before the check, a file about
     // to be refused could be the one it takes.
-    const Result<std::int64_t> length = probe(path);
+    const Result<std::int64_t> length = ExclusiveFileProbe::Length(path);
     if (!length) {
         // Cleared before the message box, whose loop runs while it shows.
         firmwarePath.Set({});

@@ -1,13 +1,8 @@
 #pragma once
 
-#include <cstdint>
-#include <functional>
-#include <string>
-
 #include "app/DialogData.h"
 #include "app/UserPrompts.h"
 #include "jobs/FirmwarePath.h"
-#include "link/Fault.h"
 
 namespace tarnwick {
 
@@ -21,11 +16,7 @@ class FileSelection {
         Failed,  // "打开文件失败" shown; no firmware chosen any more, edits left as they were
     };
 
-    // Whether the file may be taken, and its length; why not when it may not.
-    using LengthProbe = std::function<Result<std::int64_t>(const std::string& path)>;
-
-    // `probe`: ExclusiveFileProbe::Length unless a test watches the check.
-    FileSelection(UserPrompts& prompts, FirmwarePath& firmwarePath, LengthProbe probe = {});
+    FileSelection(UserPrompts& prompts, FirmwarePath& firmwarePath);
 
     // The chosen path goes into data.pathText even when the file then fails; the length only
     // on success. FirmwarePath changes only once the check has decided: to the path, or to
@@ -35,7 +26,6 @@ class FileSelection {
   private:
     UserPrompts& prompts;
     FirmwarePath& firmwarePath;
-    LengthProbe probe;
 };
 
 }  // namespace tarnwick

@@ -1,7 +1,6 @@
 // The main dialog on real widgets: where its controls sit, how it follows the programmer, what
 // the display messages and the hand-over from a worker do, the keys and commands that must
-// not or must end it, and the file it is given to write. Each display command's effect is pinned on
-// a fake in tests/unit/display.
+// not or must end it, and the file it is given to write.
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLineEdit>
