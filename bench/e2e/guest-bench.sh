@@ -28,6 +28,8 @@ median() {
     sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
 }
 
+random_image() { head -c "$2" /dev/urandom >"$1"; }
+
 ratio() {
     awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'
 }
@@ -75,9 +77,6 @@ for size in 1 4; do
 done
 echo
 cat "$WORK/runs.txt"
-gadget_ctl prog dump
-flash_holds prog "$WORK/image.bin" || {
-    echo "bench: the flash does not hold the last image" >&2
-    exit 1
-}
+holds_image prog "$WORK/image.bin" "after the last run the flash holds the image" >&2
+[ "$failed" -eq 0 ] || exit 1
 gadget_stop prog >/dev/null
