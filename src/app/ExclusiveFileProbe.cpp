@@ -6,16 +6,17 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "app/Descriptor.h"
+#include "jobs/FileKind.h"
 
 namespace tarnwick {
 
 namespace {
 
+// A refusal that is no failed system call: "<path>: <why>".
 std::unexpected<Fault> Refuse(const std::string& path, const char* why, int sysErrno = 0) {
-    return std::unexpected(Fault::Because(why, sysErrno).Within(path));
+    return Fail(Fault::Because(why, sysErrno).Within(path));
 }
 
 }  // namespace
@@ -24,11 +25,11 @@ Result<std::int64_t> ExclusiveFileProbe::Length(const std::string& path) {
     // Non-blocking, so that a FIFO planted under a .bin name cannot hang the dialog.
     const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0) {
-        return Refuse(path, std::strerror(errno), errno);
+        return SystemFault(path, errno);
     }
     struct stat st {};
     if (fstat(file.get(), &st) != 0) {
-        return Refuse(path, std::strerror(errno), errno);
+        return SystemFault(path, errno);
     }
     if (!S_ISREG(st.st_mode)) {
         return Refuse(path, "not a regular file");
@@ -38,10 +39,8 @@ Result<std::int64_t> ExclusiveFileProbe::Length(const std::string& path) {
         locked = flock(file.get(), LOCK_EX | LOCK_NB);
     } while (locked != 0 && errno == EINTR);
     if (locked != 0) {
-        return Refuse(
-            path,
-            errno == EWOULDBLOCK ? "another process holds a lock on it" : std::strerror(errno),
-            errno);
+        return errno == EWOULDBLOCK ? Refuse(path, "another process holds a lock on it", errno)
+                                    : SystemFault(path, errno);
     }
     // Record locks (fcntl, as office programs take them) do not show up in flock; ask for
     // them separately. Any lock, read or write, on any part of the file counts.
