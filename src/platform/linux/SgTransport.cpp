@@ -133,12 +133,13 @@ SgTransport::~SgTransport() {
 }
 
 Result<void> SgTransport::Exchange(const PassThroughRequest& request) {
-    const std::string where = "SG_IO on " + path;
+    // Built only for a failure: a page is two exchanges, and the good ones need no text.
+    const auto where = [this] { return "SG_IO on " + path; };
     if (request.buffer == nullptr && request.transferLength != 0) {
         return Fail(
             Fault::Because("no buffer for " + std::to_string(request.transferLength) + " bytes",
                            EINVAL)
-                .Within(where));
+                .Within(where()));
     }
 
     CommandBlock cdb = request.cdb;  // sg_io_hdr wants a non-const pointer
@@ -157,7 +158,7 @@ Result<void> SgTransport::Exchange(const PassThroughRequest& request) {
     header.timeout = TimeoutMilliseconds(request.timeout);
 
     if (sys.SgIo(fd, &header) < 0) {
-        return Fail(SysFault(errno).Within(where));
+        return Fail(SysFault(errno).Within(where()));
     }
 
     Fault fault;
@@ -193,7 +194,7 @@ Result<void> SgTransport::Exchange(const PassThroughRequest& request) {
     } else {
         return {};
     }
-    return Fail(std::move(fault).Within(where));
+    return Fail(std::move(fault).Within(where()));
 }
 
 const char* SgTransport::PermissionHint() {
