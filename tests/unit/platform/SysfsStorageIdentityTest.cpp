@@ -15,8 +15,8 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-// A machine with two SATA drives (sg0, sg1) and four USB drives (sg2..sg5); the USB device of
-// sg5 has no bus and device numbers.
+// A machine with two SATA drives (sg0, sg1) and five USB drives (sg2..sg6); the USB device of
+// sg5 has no bus and device numbers, and sg6's vendor attribute is a directory.
 const fs::path kSysfs = fs::path(TARNWICK_TEST_DATA) / "sysfs" / "machine";
 
 fs::path ScsiGeneric(const std::string& name) {
@@ -53,9 +53,16 @@ TEST(SysfsStorageIdentity, DrivesAreIdentifiedByTheirUsbParentItsAddressAndTheEx
         EXPECT_EQ(identity->vendor, c.vendor);
         EXPECT_EQ(identity->usbDevice, c.usbDevice) << "the nearest USB device, not its hub";
     }
+    for (const fs::path& spelled : {ScsiGeneric("sg2") / "", ScsiGeneric("sg2") / ".." / "sg2"}) {
+        EXPECT_EQ(ReadSysfsStorageIdentity(kSysfs, spelled).value().usbDevice,
+                  (UsbDeviceAddress{1, 5}))
+            << spelled;
+    }
 }
 
-TEST(SysfsStorageIdentity, APathThatIsNoDeviceDirectoryFailsAndNamesIt) {
+// An attribute that fails to read (EISDIR here, EIO from a drive pulled during the scan) is a
+// failure, never an exception that would end the program.
+TEST(SysfsStorageIdentity, APathThatIsNoDeviceOrAVendorThatCannotBeReadFailsAndNamesIt) {
     const fs::path gone = ScsiGeneric("sg2").parent_path() / "sg9";
     const auto missing = ReadSysfsStorageIdentity(kSysfs, gone);
     ASSERT_FALSE(missing);
@@ -63,6 +70,9 @@ TEST(SysfsStorageIdentity, APathThatIsNoDeviceDirectoryFailsAndNamesIt) {
 
     EXPECT_FALSE(ReadSysfsStorageIdentity(kSysfs, kSysfs / "devices" / ".." / "bus"))
         << "outside the device tree";
+    const auto unreadable = ReadSysfsStorageIdentity(kSysfs, ScsiGeneric("sg6"));
+    ASSERT_FALSE(unreadable);
+    EXPECT_THAT(unreadable.error().Describe(), HasSubstr("cannot read"));
 }
 
 }  // namespace
