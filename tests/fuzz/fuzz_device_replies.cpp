@@ -3,17 +3,16 @@
 // one, the right one with a byte changed, or raw input bytes.
 // The oracle: nothing is reported as written that the programmer did not confirm.
 #include <fuzzer/FuzzedDataProvider.h>
-#include <stdlib.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <vector>
 
+#include "FuzzOracle.h"
+#include "TempFile.h"
 #include "jobs/ProgramJob.h"
 #include "link/CommandBlock.h"
 
@@ -23,22 +22,12 @@ namespace {
 // Two full pages and a short one, so the last write is partial.
 constexpr std::uint32_t kFileLength = 2 * kPageSize + 276;
 
-void Expect(bool holds, const char* what) {
-    if (!holds) {
-        std::fprintf(stderr, "oracle violated: %s\n", what);
-        std::abort();
-    }
-}
+using testing::Expect;
 
+// Made once; libFuzzer ends through exit(), so the file and its directory go with it.
 const std::string& FirmwarePathOnce() {
-    static const std::string path = [] {
-        char pattern[] = "/tmp/tarnwick-fuzz-XXXXXX";
-        Expect(mkdtemp(pattern) != nullptr, "cannot create a temporary directory");
-        const std::string file = std::string(pattern) + "/firmware.bin";
-        std::ofstream(file, std::ios::binary) << std::string(kFileLength, '\x5a');
-        return file;
-    }();
-    return path;
+    static const testing::TempFile file(std::vector<std::uint8_t>(kFileLength, 0x5a));
+    return file.Path();
 }
 
 // Which pages the device confirmed: a delivered fc 07 00 after a delivered write of the page.

@@ -5,28 +5,17 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
+#include "FuzzOracle.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/gadget/DataPhase.h"
 #include "emulator/gadget/VendorCheck.h"
 
-namespace {
-
-void Expect(bool holds, const char* what) {
-    if (!holds) {
-        std::fprintf(stderr, "oracle violated: %s\n", what);
-        std::abort();
-    }
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tarnwick;
     using namespace tarnwick::gadget;
+    using tarnwick::testing::Expect;
     FuzzedDataProvider in(data, size);
     EmulatedProgrammer programmer(NorFlash::kBlockSize);
     ScsiTarget target(programmer, ScsiTarget::Identity{}, 16);

@@ -8,21 +8,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
+#include "FuzzOracle.h"
 #include "platform/linux/SgTransport.h"
 
 namespace tarnwick {
 namespace {
 
-void Expect(bool holds, const char* what) {
-    if (!holds) {
-        std::fprintf(stderr, "oracle violated: %s\n", what);
-        std::abort();
-    }
-}
+using testing::Expect;
 
 class FuzzKernel final : public SysCalls {
   public:
