@@ -1,5 +1,5 @@
 // tarnwick-e2e-expected-log: the command sequence a job must send, in the gadget's command-log
-// format, worked out from the protocol rules alone (its own bitwise CRC, none of the job's
+// format, worked out from the protocol rules alone (the tests' bitwise CRC, none of the job's
 // code), so that comparing the gadget's log with it tests the job rather than repeating it.
 //
 //   write IMAGE [--verify] [--resend ADDRESS:N]... [--fail-write-request ADDRESS:N]...
@@ -16,7 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "BitwiseCrc.h"
+
 namespace {
+
+using tarnwick::testing::BitwiseCrc;
 
 constexpr std::uint32_t kPage = 512;
 constexpr std::uint32_t kBlock = 0x10000;
@@ -27,18 +31,6 @@ void Line(unsigned op, unsigned sub, std::uint32_t address, unsigned length, std
           unsigned crc = 0) {
     std::printf("op=%02x sub=%02x address=0x%08x length=%u transfer=%u crc=0x%04x\n", op, sub,
                 address, length, transfer, crc);
-}
-
-// CRC-16/XMODEM one bit at a time: polynomial 0x1021, start 0, no reflection, no final XOR.
-unsigned Crc(const std::vector<std::uint8_t>& data) {
-    std::uint16_t crc = 0;
-    for (const std::uint8_t byte : data) {
-        crc = static_cast<std::uint16_t>(crc ^ (byte << 8));
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = static_cast<std::uint16_t>((crc & 0x8000) != 0 ? (crc << 1) ^ 0x1021 : crc << 1);
-        }
-    }
-    return crc;
 }
 
 std::uint32_t Number(const std::string& text) {
@@ -84,7 +76,7 @@ void Write(const std::string& path, std::vector<std::string> options) {
         std::copy_n(image.begin() + offset, std::min(kPage, length - offset), page.begin());
         bool confirmed = false;
         for (int sends = 0; !confirmed && sends <= kMaxResends; ++sends) {
-            Line(0xfb, 0x01, offset, kPage, kPage, Crc(page));
+            Line(0xfb, 0x01, offset, kPage, kPage, BitwiseCrc(page));
             if (Take("--fail-write-request", offset)) {
                 continue;
             }
@@ -118,7 +110,7 @@ void TransferTest(std::uint32_t bound) {
     }
     Line(0xfc, 0x01, 0, 16, 16);
     for (std::uint32_t a = 0; a + kTransferBlock <= bound; a += kTransferBlock) {
-        Line(0xfb, 0x01, a, kTransferBlock, kTransferBlock, Crc(pattern));
+        Line(0xfb, 0x01, a, kTransferBlock, kTransferBlock, BitwiseCrc(pattern));
         Line(0xfc, 0x07, 0, 16, 16);
         Line(0xfd, 0x01, a, kTransferBlock, kTransferBlock);
     }
