@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -22,26 +21,14 @@ namespace {
 constexpr int kAttachMs = 30'000;
 constexpr int kJobMs = 240'000;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 // Sends a command down the gadget's control FIFO and waits (hang guard only) for its
 // acknowledgement, while the dialog keeps handling its events.
-bool Gadget(const std::string& command) {
-    const std::string dir = qgetenv("E2E_GADGET_DIR").toStdString();
-    const auto acks = [&] {
-        const std::string log = ReadAll(dir + "/log");
-        const std::string done = "control: " + command + " done";
-        int n = 0;
-        for (auto at = log.find(done); at != std::string::npos; at = log.find(done, at + 1)) {
-            ++n;
-        }
-        return n;
-    };
-    const int before = acks();
-    std::ofstream(dir + "/ctl") << command << '\n';
+bool Gadget(const char* command) {
+    const QString dir = qEnvironmentVariable("E2E_GADGET_DIR");
+    const QByteArray done = QByteArray("control: ") + command + " done";
+    const auto acks = [&] { return testing::ReadAll(dir + "/log").count(done); };
+    const auto before = acks();
+    std::ofstream((dir + "/ctl").toStdString()) << command << '\n';
     return QTest::qWaitFor([&] { return acks() > before; }, kAttachMs);
 }
 
@@ -76,9 +63,10 @@ class DialogOnRealKernel : public QObject {
             "the job started from the update button ends in solid green", kJobMs);
         QCOMPARE(testing::LogLines(*dialog).constLast(), QString::fromUtf8(texts::kWriteDone));
         QVERIFY(Gadget("dump"));
-        const std::string written = ReadAll(image.toStdString());
-        const std::string flash = ReadAll(qgetenv("E2E_GADGET_DIR").toStdString() + "/flash.bin");
-        QVERIFY2(!written.empty() && flash.compare(0, written.size(), written) == 0,
+        const QByteArray written = testing::ReadAll(image);
+        QVERIFY2(!written.isEmpty() &&
+                     testing::ReadAll(qEnvironmentVariable("E2E_GADGET_DIR") + "/flash.bin")
+                         .startsWith(written),
                  "the flash holds the image");
         QVERIFY(Gadget("unplug"));
     }
