@@ -4,7 +4,6 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -39,40 +38,26 @@ inline Shown Bar(bool success) {  // the job's ending shown: green or red
     return {DISPLAY_RESULT, success ? 1 : 0, {}};
 }
 
-// Records display commands and message boxes from any thread, and lets a test act in the middle
-// of a job: `onSend` runs before each display command is recorded.
+// Records display commands and message boxes, and lets a test act in the middle of a job:
+// `onSend` runs before each display command is recorded.
 struct RecordingDisplay : DisplaySink, MessageBoxSink {
     std::function<void(const DisplayMessage&)> onSend;
+    std::vector<Shown> commands;
+    std::vector<std::string> boxes;
+
     void Send(const DisplayMessage& message) override {
         if (onSend) {
             onSend(message);
         }
-        std::lock_guard lock(mutex);
         commands.push_back({message.command, message.value,
                             message.text != nullptr ? std::string(message.text) : std::string()});
     }
-    void ShowMessage(const char* text) override {
-        std::lock_guard lock(mutex);
-        boxes.emplace_back(text);
-    }
-    std::vector<Shown> Commands() const {
-        std::lock_guard lock(mutex);
-        return commands;
-    }
-    std::vector<std::string> MessageBoxes() const {
-        std::lock_guard lock(mutex);
-        return boxes;
-    }
+    void ShowMessage(const char* text) override { boxes.emplace_back(text); }
     // Red at the end, and never green on the way there.
     bool EndedRed() const {
-        const auto shown = Commands();
-        return std::count(shown.begin(), shown.end(), Bar(true)) == 0 && shown.back() == Bar(false);
+        return std::count(commands.begin(), commands.end(), Bar(true)) == 0 && !commands.empty() &&
+               commands.back() == Bar(false);
     }
-
-  private:
-    mutable std::mutex mutex;
-    std::vector<Shown> commands;
-    std::vector<std::string> boxes;
 };
 
 // Passes commands on, but the page read at `address` moves only the page's first two bytes:

@@ -22,7 +22,7 @@ TEST(ProgramJobEnding, SuccessLogsEachStageAndEndsGreenWithTheButtonBack) {
     EXPECT_FALSE(r.fault);
     EXPECT_EQ(r.bytesWritten, 1000u);
     EXPECT_EQ(
-        h.display.Commands(),
+        h.display.commands,
         (Seq{Reset(), Enable(false), Text("擦除Flash 中.."), Text("写入数据中.."), Progress(0),
              Progress(51), Text("写入数据完成.."), Progress(0), Enable(true), Bar(true)}));
     EXPECT_TRUE(h.stdoutLines.str().empty());
@@ -70,7 +70,7 @@ TEST(ProgramJobEnding, WhatEndsTheJobBeforeTheEraseIsToldAndErasesNothing) {
         const ProgramResult r = h.job.ProgramFlash();
         EXPECT_EQ(r.ending, c.ending) << c.why;
         EXPECT_EQ(Why(r.fault), c.why);
-        EXPECT_EQ(h.display.Commands(), c.shown) << c.why;
+        EXPECT_EQ(h.display.commands, c.shown) << c.why;
         EXPECT_TRUE(h.EraseAddresses().empty()) << c.why;
     }
 }
@@ -101,7 +101,7 @@ TEST(ProgramJobEnding, AFileChangedDuringTheWriteEndsAsAWriteError) {
         EXPECT_EQ(r.ending, ProgramEnding::WriteFailed) << change;
         EXPECT_EQ(Why(r.fault), file.Path() + " changed during the write (" + change + ")");
         EXPECT_EQ(
-            h.display.Commands(),
+            h.display.commands,
             (Seq{Reset(), Enable(false), Text("擦除Flash 中.."), Text("写入数据中.."), Progress(0),
                  Progress(25), Progress(50), Progress(75), Text("write data err .."), Bar(false),
                  Text("写入数据完成.."), Progress(0), Enable(true), Bar(false)}))
@@ -115,7 +115,7 @@ TEST(ProgramJobEnding, AnEraseFailureIsToldOnTheDisplayAndOnStandardOutput) {
     const ProgramResult r = h.Run(PatternBytes(3 * 65536 + 1));
     EXPECT_EQ(r.ending, ProgramEnding::EraseFailed);
     EXPECT_EQ(Why(r.fault), "block erase at 0x020000: erase reply fb 01, expected fb 00");
-    EXPECT_EQ(h.display.Commands(),
+    EXPECT_EQ(h.display.commands,
               (Seq{Reset(), Enable(false), Text("擦除Flash 中.."), Text("擦除Flash 失败.. "),
                    Progress(0), Enable(true), Bar(false)}));
     EXPECT_EQ(h.stdoutLines.str(), "擦出Flash 失败..\n");
@@ -130,7 +130,7 @@ TEST(ProgramJobEnding, AWriteErrorEndsRedAfterTheEndOfWritingLine) {
     const ProgramResult r = h.Run(PatternBytes(2048));
     EXPECT_EQ(r.ending, ProgramEnding::WriteFailed);
     EXPECT_EQ(Why(r.fault), "page write at 0x000200: programmer reported write status 2");
-    EXPECT_EQ(h.display.Commands(),
+    EXPECT_EQ(h.display.commands,
               (Seq{Reset(), Enable(false), Text("擦除Flash 中.."), Text("写入数据中.."),
                    Progress(0), Text("write data err .."), Bar(false), Text("写入数据完成.."),
                    Progress(0), Enable(true), Bar(false)}));
@@ -142,19 +142,19 @@ TEST(ProgramJobEnding, NoFileChosenOrNoProgrammerInTimeEndsBeforeAnyDisplayComma
     JobHarness h;
     std::stop_source stop;
     EXPECT_EQ(h.job.ProgramThreadProc(stop.get_token()).ending, ProgramEnding::NoFile);
-    EXPECT_EQ(h.display.MessageBoxes(), std::vector<std::string>{"请选择烧写文件！"});
-    EXPECT_TRUE(h.display.Commands().empty());
+    EXPECT_EQ(h.display.boxes, std::vector<std::string>{"请选择烧写文件！"});
+    EXPECT_TRUE(h.display.commands.empty());
     EXPECT_TRUE(h.programmer->Log().empty());
 
     // A path emptied after the wait is caught by the job itself.
     EXPECT_EQ(h.job.ProgramFlash().ending, ProgramEnding::NoFile);
-    EXPECT_EQ(h.display.Commands(), Seq{Reset()});
+    EXPECT_EQ(h.display.commands, Seq{Reset()});
 
     JobHarness none;
     none.link.Clear();
     const ProgramResult r = none.job.ProgramThreadProc({}, std::chrono::steady_clock::now());
     EXPECT_EQ(r.ending, ProgramEnding::NoProgrammer);
-    EXPECT_TRUE(none.display.Commands().empty());
+    EXPECT_TRUE(none.display.commands.empty());
 }
 
 }  // namespace

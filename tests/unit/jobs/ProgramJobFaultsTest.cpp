@@ -143,7 +143,7 @@ TEST(ProgramJobStop, AStopEndsTheJobBeforeItsNextCommandInEveryPhase) {
     stop.request_stop();
     EXPECT_EQ(h.Run(PatternBytes(512), stop.get_token()).ending, ProgramEnding::Cancelled);
     EXPECT_TRUE(h.programmer->Log().empty());
-    EXPECT_TRUE(h.display.Commands().empty());
+    EXPECT_TRUE(h.display.commands.empty());
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ TEST(ProgramJobPages, ProgressStaysRightForFilesAbove21MegaBytes) {
     ASSERT_EQ(h.job.ProgramFlash().ending, ProgramEnding::Success);
 
     std::vector<std::int64_t> progress;
-    for (const Shown& shown : h.display.Commands()) {
+    for (const Shown& shown : h.display.commands) {
         if (shown.command == DISPLAY_PROGRESS) {
             progress.push_back(shown.value);
         }

@@ -30,7 +30,7 @@ TEST(TransferTest, WritesThePatternAtAscendingAddressesAndReadsEachBlockBack) {
         EXPECT_EQ(log[2 + cycle * 3], (LoggedCommand{0xFC, 7, 0, 16, 16, 0}));
         EXPECT_EQ(log[3 + cycle * 3], (LoggedCommand{0xFD, 0x01, cycle * 2048, 2048, 2048, 0}));
     }
-    EXPECT_TRUE(h.display.Commands().empty()) << "good cycles add nothing to the log";
+    EXPECT_TRUE(h.display.commands.empty()) << "good cycles add nothing to the log";
     EXPECT_EQ(h.programmer->FlashBytes(2048, 2048), pattern);
 }
 
@@ -43,7 +43,7 @@ TEST(TransferTest, ReportsEachBadWriteStatusAndEachBlockThatDoesNotReadBack) {
     TransferTestResult r = test.Run(h.programmer, 3 * 2048);
     EXPECT_EQ(r.statusErrors, 1u);
     EXPECT_EQ(r.compareErrors, 1u);
-    EXPECT_EQ(h.display.Commands(),
+    EXPECT_EQ(h.display.commands,
               (std::vector<Shown>{Text("transfer data err .."), Text("transfer compare err ..")}));
 
     JobHarness gone;  // link query, write and status answered; gone before the read
@@ -51,7 +51,7 @@ TEST(TransferTest, ReportsEachBadWriteStatusAndEachBlockThatDoesNotReadBack) {
     r = TransferTest(gone.display).Run(gone.programmer, 2048);
     EXPECT_EQ(r.statusErrors, 0u);
     EXPECT_EQ(r.compareErrors, 1u);
-    EXPECT_EQ(gone.display.Commands(), std::vector<Shown>{Text("transfer compare err ..")});
+    EXPECT_EQ(gone.display.commands, std::vector<Shown>{Text("transfer compare err ..")});
 }
 
 TEST(TransferTest, DoesNothingWithoutAnAnsweringProgrammer) {
@@ -61,7 +61,7 @@ TEST(TransferTest, DoesNothingWithoutAnAnsweringProgrammer) {
     h.programmer->SetFaults({.muteLinkQuery = true});
     EXPECT_FALSE(test.Run(h.programmer).started);
     EXPECT_EQ(h.programmer->Log().size(), 1u);
-    EXPECT_TRUE(h.display.Commands().empty());
+    EXPECT_TRUE(h.display.commands.empty());
 }
 
 }  // namespace
