@@ -55,6 +55,7 @@ TEST_F(SgTransportTest, EachDirectionUsesTheCallersBufferAndItsTimeOut) {
 // Success only for a good status without host or driver error and with every byte moved: a
 // CHECK CONDITION would leave a reply buffer holding nothing the device sent, a short transfer
 // the reply's tail or a page that did not fully go out. The fault keeps what the kernel said.
+// The rule over every mix of answers is fuzz_sg_transport's; here what each kind of fault says.
 TEST_F(SgTransportTest, OnlyAGoodStatusWithoutHostOrDriverErrorAndWithoutResidueSucceeds) {
     const std::vector<std::uint8_t> sense = {0x70, 0, 0x05, 0, 0, 0, 0, 0x0a, 0, 0, 0, 0, 0x20};
     const struct {
@@ -64,21 +65,16 @@ TEST_F(SgTransportTest, OnlyAGoodStatusWithoutHostOrDriverErrorAndWithoutResidue
         int resid;
         const char* fault;  // the whole text; empty for success
     } cases[] = {
-        {0, 0, 0, 0x00, 0, ""},
         {0, 0, 0x08, 0x00, 0, ""},  // sense available, status good
         {ENODEV, 0, 0, 0x00, 0, "SG_IO on /dev/sg0: No such device (ENODEV)"},
         {0, 0x03, 0, 0x00, 0,
          "SG_IO on /dev/sg0: host adapter status 0x03 (DID_TIME_OUT), no answer within 10000 ms"},
-        {0, 0x01, 0, 0x00, 0, "SG_IO on /dev/sg0: host adapter status 0x01 (DID_NO_CONNECT)"},
-        {0, 0, 0x04, 0x00, 0, "SG_IO on /dev/sg0: driver status 0x04 (DRIVER_ERROR)"},
         {0, 0, 0x0e, 0x00, 0,
          "SG_IO on /dev/sg0: driver status 0x0e (DRIVER_TIMEOUT|DRIVER_SENSE), no answer within "
          "10000 ms"},
         {0, 0, 0x08, 0x02, 0,
          "SG_IO on /dev/sg0: CHECK CONDITION, SCSI status 0x02, sense 70 00 05 00 00 00 00 0a 00 "
          "00 00 00 20"},
-        {0, 0, 0, 0x08, 0, "SG_IO on /dev/sg0: BUSY, SCSI status 0x08"},
-        {0, 0, 0, 0x18, 0, "SG_IO on /dev/sg0: RESERVATION CONFLICT, SCSI status 0x18"},
         {0, 0, 0, 0x00, 14, "SG_IO on /dev/sg0: short transfer, 2 of 16 bytes moved"},
     };
     for (const auto& c : cases) {
