@@ -24,14 +24,8 @@ QByteArray ReadAll(const QString& path) {
 
 std::optional<QString> FakePrompts::Ask(const char* dialog) {
     fileDialogs << dialog;
-    if (fileAnswers.empty()) {
-        return std::nullopt;
-    }
-    // Taken apart by hand: GCC 12 at -O2 sees a copied optional<QString> as maybe unset.
-    const bool cancelled = !fileAnswers.front().has_value();
-    const QString answer = fileAnswers.front().value_or(QString());
-    fileAnswers.pop_front();
-    return cancelled ? std::nullopt : std::optional(answer);
+    const QString answer = fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+    return answer.isEmpty() ? std::nullopt : std::optional(answer);
 }
 
 QAction* FakePrompts::ChooseFromMenu(QMenu& menu, const QPoint&) {
@@ -46,10 +40,6 @@ LockHolder::LockHolder(const std::string& path, bool recordLock) : fd(open(path.
     lock.l_start = 10;
     lock.l_len = 1;
     ok = recordLock ? fcntl(fd, F_OFD_SETLK, &lock) == 0 : flock(fd, LOCK_EX | LOCK_NB) == 0;
-}
-
-LockHolder::~LockHolder() {
-    close(fd);
 }
 
 QStringList LogLines(ProgrammerDialog& dialog) {
@@ -105,8 +95,8 @@ DialogHarness::DialogHarness(Options options)
     dialog_->show();
 }
 
-void DialogHarness::ChooseFile(std::optional<QString> answer) {
-    prompts.fileAnswers.push_back(std::move(answer));
+void DialogHarness::ChooseFile(const QString& answer) {
+    prompts.fileAnswers << answer;
     dialog_->OnCommand(ids::kSelectFileButton);
 }
 

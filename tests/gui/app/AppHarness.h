@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -53,10 +52,10 @@ class FakePrompts final : public UserPrompts {
     QAction* ChooseFromMenu(QMenu& menu, const QPoint& globalPos) override;
 
     QStringList messages;
-    QStringList fileDialogs;                         // "open", "any name" or "save"
-    std::deque<std::optional<QString>> fileAnswers;  // none left: cancelled
-    QStringList modalTitles;                         // of every dialog run modally
-    QString menuChoice;                              // the item to choose; empty: none
+    QStringList fileDialogs;  // "open", "any name" or "save"
+    QStringList fileAnswers;  // an empty one, or none left: cancelled
+    QStringList modalTitles;  // of every dialog run modally
+    QString menuChoice;       // the item to choose; empty: none
 
   private:
     std::optional<QString> Ask(const char* dialog);
@@ -80,16 +79,13 @@ class NotifiedChanges final : public DeviceChangeSource {
 };
 
 // Another holder of the file, by flock or by a record lock, for as long as the object lives.
-class LockHolder {
-  public:
-    LockHolder(const std::string& path, bool recordLock = false);
-    ~LockHolder();
+struct LockHolder {
+    explicit LockHolder(const std::string& path, bool recordLock = false);
+    ~LockHolder() { ::close(fd); }
     LockHolder(const LockHolder&) = delete;
     LockHolder& operator=(const LockHolder&) = delete;
-    bool ok = false;
-
-  private:
     int fd;
+    bool ok = false;
 };
 
 // What the dialog shows, as a person would look at it.
@@ -125,8 +121,8 @@ class DialogHarness : public DialogSession {
     void Plug() { drives.Attach(), changes->Notify(); }
     void Unplug() { drives.Detach(), changes->Notify(); }
     void UnplugQuietly() { drives.Detach(); }  // gone, with no notification
-    // Runs the file selection with this answer.
-    void ChooseFile(std::optional<QString> answer);
+    // Runs the file selection with this answer; an empty one cancels it.
+    void ChooseFile(const QString& answer);
 
     FakePrompts prompts;
     std::ostringstream diagnostics;

@@ -167,7 +167,7 @@ class DialogTest : public QObject {
         const TempFile file(PatternBytes(1000), "固件 1.bin");
         DialogHarness h;
         h.ChooseFile(Q(file.Path()));
-        h.ChooseFile(std::nullopt);
+        h.ChooseFile({});
         QVERIFY(h.prompts.messages.isEmpty());
         QCOMPARE(h.firmwarePath.Get(), file.Path());
         QCOMPARE(Shown(h, ids::kPathEdit), Q(file.Path()));

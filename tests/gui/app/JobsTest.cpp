@@ -81,8 +81,7 @@ class JobsTest : public QObject {
              .faults = {.latency = std::chrono::microseconds(closeWhileReading ? 2000 : 0)}});
         QVERIFY(h.programmer().LoadFlash(image.Path()).has_value());
         h.Control<QLineEdit>(ids::kLengthEdit)->setText(closeWhileReading ? "1048576" : "4096");
-        h.prompts.fileAnswers.push_back(name.isEmpty() ? std::nullopt
-                                                       : std::optional(out.filePath(name)));
+        h.prompts.fileAnswers << (name.isEmpty() ? QString() : out.filePath(name));
         h.Control<QPushButton>(ids::kReadFileButton)->click();
         if (closeWhileReading) {
             QTRY_VERIFY_WITH_TIMEOUT(PageReads(h.programmer()) >= 2, kWait);
