@@ -14,8 +14,8 @@
 namespace tarnwick {
 namespace {
 
-using test::FakeSysCalls;
-using test::kFd;
+using testing::FakeSysCalls;
+using testing::kFd;
 
 struct SgTransportTest : ::testing::Test {
     Result<void> Send(DataDirection direction, const CommandBlock& cdb,

@@ -15,9 +15,9 @@
 namespace tarnwick {
 namespace {
 
-using test::FakeSysCalls;
-using test::kFd;
+using testing::FakeSysCalls;
 using ::testing::HasSubstr;
+using testing::kFd;
 
 // These go through the real libudev and /sys; only the descriptor is faked, so no SCSI device
 // is needed. Every Linux machine has /dev/null as character device 1:3.

@@ -12,7 +12,7 @@
 #include "link/CommandBlock.h"
 #include "platform/linux/SysCalls.h"
 
-namespace tarnwick::test {
+namespace tarnwick::testing {
 
 constexpr int kFd = 7;
 
@@ -51,11 +51,16 @@ class FakeSysCalls final : public SysCalls {
             errno = ioctlErrno;
             return -1;
         }
-        // The kernel fills up to mx_sb_len bytes; given that many, AddressSanitizer proves the
-        // area really is that large.
-        const auto senseLength = std::min<std::size_t>(sense.size(), header->mx_sb_len);
-        std::copy_n(sense.begin(), senseLength, header->sbp);
-        header->sb_len_wr = static_cast<unsigned char>(senseLength);
+        // The kernel fills up to mx_sb_len bytes of sense and all of a data-in phase; given that
+        // many, AddressSanitizer proves both areas really are that large. The sense length it
+        // reports is the whole sense's, more than a real kernel says: the transport's own bound
+        // must keep it within its area.
+        std::copy_n(sense.begin(), std::min<std::size_t>(sense.size(), header->mx_sb_len),
+                    header->sbp);
+        header->sb_len_wr = static_cast<unsigned char>(std::min<std::size_t>(sense.size(), 255));
+        if (header->dxfer_direction == SG_DXFER_FROM_DEV) {
+            std::fill_n(static_cast<std::uint8_t*>(header->dxferp), header->dxfer_len, 0xA5);
+        }
         header->host_status = hostStatus;
         header->driver_status = driverStatus;
         header->status = scsiStatus;
@@ -83,4 +88,4 @@ class FakeSysCalls final : public SysCalls {
     std::vector<int> closed;
 };
 
-}  // namespace tarnwick::test
+}  // namespace tarnwick::testing
