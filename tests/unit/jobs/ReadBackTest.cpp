@@ -71,7 +71,6 @@ TEST_F(ReadBackTest, AnOutputThatIsNoRegularFileIsRefusedBeforeReadingAndLeftAlo
         h.programmer->ClearLog();
         const ReadBackResult r = ReadFlashToFile(h.programmer, path, 512);
         EXPECT_EQ(r.ending, ReadBackEnding::OpenFailed);
-        EXPECT_STREQ(ReadBackMessage(r.ending), "打开文件失败！");
         EXPECT_TRUE(h.Received(0xFD, 0x01).empty());
     }
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
