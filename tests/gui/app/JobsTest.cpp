@@ -21,12 +21,6 @@ namespace {
 
 constexpr int kWait = 30000;  // generous: two shared cores, sanitizers
 
-std::size_t PageReads(EmulatedProgrammer& programmer) {
-    const auto log = programmer.Log();
-    return static_cast<std::size_t>(
-        std::count_if(log.begin(), log.end(), [](const auto& c) { return c.op == 0xFD; }));
-}
-
 }  // namespace
 
 class JobsTest : public QObject {
@@ -84,7 +78,9 @@ class JobsTest : public QObject {
         h.prompts.fileAnswers << (name.isEmpty() ? QString() : out.filePath(name));
         h.Control<QPushButton>(ids::kReadFileButton)->click();
         if (closeWhileReading) {
-            QTRY_VERIFY_WITH_TIMEOUT(PageReads(h.programmer()) >= 2, kWait);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                std::ranges::count(h.programmer().Log(), kOpPageRead, &LoggedCommand::op) >= 2,
+                kWait);
             QVERIFY(h.dialog().close());
         }
         QTRY_VERIFY_WITH_TIMEOUT(!h.dialog().Jobs().Busy(), kWait);
