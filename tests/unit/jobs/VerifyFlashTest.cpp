@@ -34,11 +34,10 @@ TEST(VerifyFlash, AcceptsOnlyAFlashReadWholeThatHoldsTheFileAndNamesTheFirstDiff
         SCOPED_TRACE(how);
         JobHarness h;
         ASSERT_EQ(h.Run(contents).ending, ProgramEnding::Success);
-        std::shared_ptr<PassThrough> device = h.programmer;
-        if (partialRead) {
-            device =
-                std::make_shared<PartialPageRead>(h.programmer, 0x400, how == "claims success");
-        }
+        const std::shared_ptr<PassThrough> device =
+            partialRead
+                ? std::make_shared<PartialPageRead>(h.programmer, 0x400, how == "claims success")
+                : std::shared_ptr<PassThrough>(h.programmer);
         if (how == "gone") {
             const auto sent = h.programmer->Log().size();
             h.programmer->SetFaults({.dropAfterCommands = sent + 2});
