@@ -21,7 +21,10 @@ using tarnwick::testing::TempFile;
 std::pair<int, std::string> RunCli(const std::string& args, const std::string& stopAt,
                                    const std::string& dir) {
     const std::string out = dir + "/out.txt";
-    std::ofstream(dir + "/run.sh") << "timeout --foreground -s KILL 10 " << TARNWICK_CLI << " "
+    // Emptied first: the wait must not find `stopAt` in the previous run's output and stop this
+    // run before the tool has set up its handlers.
+    std::ofstream(dir + "/run.sh") << ": >" << out << "\n"
+                                   << "timeout --foreground -s KILL 10 " << TARNWICK_CLI << " "
                                    << args << " >" << out << " 2>&1 & p=$!\n"
                                    << "until grep -qF -- '" << stopAt << "' " << out
                                    << " || ! kill -0 $p 2>/dev/null; do sleep 0.01; done\n"
