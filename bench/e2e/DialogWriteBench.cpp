@@ -6,6 +6,7 @@
 // programmer plugged in. Prints the seconds; exit status 1 when the update did not succeed.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QEventLoop>
 #include <QListWidget>
 #include <QPushButton>
@@ -44,24 +45,51 @@ class ScriptedPrompts final : public UserPrompts {
     QString image;
 };
 
-// Waits for `done` in an event loop, as the dialog's own exec() does, until the hang guard runs
-// out. Spinning on processEvents() instead would keep one of the guest's two CPUs busy that the
-// job and the programmer need, and charge that to the dialog.
-bool RunUntil(const std::function<bool()>& done, int limitMs) {
-    QElapsedTimer timer;
-    timer.start();
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (done() || timer.elapsed() > limitMs) {
+// Waits in an event loop, as the dialog's own exec() does, until `done` or the hang guard runs
+// out. `done` is looked at when `watched` changes its enabled state (the update button comes back
+// at the end of a job), and every 50 ms in case that was missed. Spinning on processEvents(), or
+// looking every few milliseconds, would take CPU from the job and the programmer, which share
+// the guest's two, and charge it to the dialog.
+class EndWatch final : public QObject {
+  public:
+    EndWatch(QWidget& watched, std::function<bool()> done) : test(std::move(done)) {
+        watched.installEventFilter(this);
+        QObject::connect(&poll, &QTimer::timeout, this, [this] { Look(); });
+    }
+    bool Wait(int limitMs) {
+        if (test()) {
+            return true;
+        }
+        QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+        poll.start(50);
+        loop.exec();
+        poll.stop();
+        return test();
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange) {
+            // The worker ends just after its last display command: look again shortly.
+            QTimer::singleShot(1, this, [this] { Look(); });
+        }
+        return false;
+    }
+
+  private:
+    void Look() {
+        if (test()) {
             loop.quit();
         }
-    });
-    poll.start(5);
-    if (!done()) {
-        loop.exec();
     }
-    return done();
+    std::function<bool()> test;
+    QEventLoop loop;
+    QTimer poll;
+};
+
+bool RunUntil(QWidget& watched, const std::function<bool()>& done, int limitMs) {
+    EndWatch watch(watched, done);
+    return watch.Wait(limitMs);
 }
 
 }  // namespace
@@ -89,7 +117,8 @@ int main(int argc, char** argv) {
     dialog.OnInitDialog();
     dialog.show();
     auto* button = dialog.Controls().Get<QPushButton>(ids::kUpdateButton);
-    if (!RunUntil([&] { return button->isEnabled(); }, 30'000)) {
+    if (!RunUntil(
+            *button, [&] { return button->isEnabled(); }, 30'000)) {
         std::fprintf(stderr, "no programmer found\n");
         return 1;
     }
@@ -98,7 +127,8 @@ int main(int argc, char** argv) {
     QElapsedTimer timer;
     timer.start();
     button->click();
-    const bool ended = RunUntil([&] { return !dialog.Jobs().Busy(); }, 600'000);
+    const bool ended = RunUntil(
+        *button, [&] { return !dialog.Jobs().Busy(); }, 600'000);
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     auto* log = dialog.Controls().Get<QListWidget>(ids::kLogList);
     // A write error ends with the "done" line too, after its own error line.

@@ -57,13 +57,21 @@ for size in 1 4; do
     : >"$WORK/clijob.t"
     : >"$WORK/bare.t"
     : >"$WORK/dialog.t"
+    # Each round starts with another program, so that a place in the round (right after the
+    # heavy dialog run, say) favours or burdens none of them.
+    order=(cli bare dialog)
     for r in $(seq "$rounds"); do
-        seconds "$CLI" write "$WORK/image.bin" >>"$WORK/cli.t"
-        cli_job_seconds >>"$WORK/clijob.t"
-        seconds "$BARE" "$dev" "$WORK/image.bin" >>"$WORK/bare.t"
-        if [ -x "$DIALOG" ]; then
-            dialog_seconds "$WORK/image.bin" >>"$WORK/dialog.t"
-        fi
+        for program in "${order[@]}"; do
+            case $program in
+                cli)
+                    seconds "$CLI" write "$WORK/image.bin" >>"$WORK/cli.t"
+                    cli_job_seconds >>"$WORK/clijob.t"
+                    ;;
+                bare) seconds "$BARE" "$dev" "$WORK/image.bin" >>"$WORK/bare.t" ;;
+                dialog) [ ! -x "$DIALOG" ] || dialog_seconds "$WORK/image.bin" >>"$WORK/dialog.t" ;;
+            esac
+        done
+        order=("${order[@]:1}" "${order[0]}")
     done
     cli=$(median <"$WORK/cli.t")
     clijob=$(median <"$WORK/clijob.t")
