@@ -13,6 +13,9 @@
 namespace tarnwick {
 namespace {
 
+// A repaint costs far more than a page at a fast programmer: ten a second is what people read.
+constexpr qint64 kMoveIntervalMs = 100;
+
 QColor ToQColor(std::uint32_t colour) {
     return QColor(static_cast<int>(colour & 0xFFu), static_cast<int>((colour >> 8) & 0xFFu),
                   static_cast<int>((colour >> 16) & 0xFFu));
@@ -34,6 +37,8 @@ GradientProgressBar::GradientProgressBar(QWidget* parent)
     : QProgressBar(parent), backgroundColor_(ToColorRef(palette().color(QPalette::Button))) {
     // Every paint covers the whole area itself; an erase first would only make the bar flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    moveTimer_.setSingleShot(true);
+    connect(&moveTimer_, &QTimer::timeout, this, [this] { update(); });
 }
 
 GradientProgressBar::~GradientProgressBar() = default;
@@ -59,7 +64,7 @@ int GradientProgressBar::SetPos(int pos) {
     controlPos_ = std::min(std::max(pos, controlLower_), controlUpper_);
     if (pos != pos_) {
         pos_ = pos;
-        ScheduleRepaint();
+        ScheduleMove();
     }
     return previous;
 }
@@ -94,11 +99,21 @@ void GradientProgressBar::SetShowPercent(bool show) {
 }
 
 void GradientProgressBar::ScheduleRepaint() {
-    // Posted, never synchronous: a burst of positions costs one paint.
+    // Posted, never synchronous: a burst of changes costs one paint.
     update();
 }
 
+void GradientProgressBar::ScheduleMove() {
+    const qint64 since = lastPaint_.isValid() ? lastPaint_.elapsed() : kMoveIntervalMs;
+    if (since >= kMoveIntervalMs) {
+        update();
+    } else if (!moveTimer_.isActive()) {
+        moveTimer_.start(static_cast<int>(kMoveIntervalMs - since));
+    }
+}
+
 void GradientProgressBar::paintEvent(QPaintEvent* event) {
+    lastPaint_.start();
     QPainter painter(this);
     const QRect client = rect();
     if (pos_ <= lower_ || pos_ > upper_) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QProgressBar>
+#include <QTimer>
 #include <cstdint>
 
 namespace tarnwick {
@@ -12,7 +14,9 @@ namespace tarnwick {
 // All state lives here; the base class's value and range are not used, because its setValue
 // repaints synchronously and drops positions outside the range, which this bar paints flat.
 // UI thread only. Every setter only schedules a repaint, and only when something changed, so the
-// programming job may report a position per flashed page.
+// programming job may report a position per flashed page. A new position is shown at most ten
+// times a second, as people read a bar; any other change at the next paint, with the latest
+// position.
 class GradientProgressBar : public QProgressBar {
     Q_OBJECT
 
@@ -48,6 +52,7 @@ class GradientProgressBar : public QProgressBar {
 
   private:
     void ScheduleRepaint();
+    void ScheduleMove();
 
     int lower_ = 0;
     int upper_ = 100;
@@ -58,6 +63,9 @@ class GradientProgressBar : public QProgressBar {
     std::uint32_t backgroundColor_ = 0;  // the palette's button face at construction
     std::uint32_t textColor_ = 0x00FFFFFF;
     bool showPercent_ = true;
+
+    QElapsedTimer lastPaint_;  // invalid before the first paint
+    QTimer moveTimer_;         // the deferred repaint of a position that came too soon
 
     // What a native 16-bit progress control would hold, for the values SetRange and SetPos return.
     int controlLower_ = 0;

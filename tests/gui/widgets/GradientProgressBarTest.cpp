@@ -123,6 +123,27 @@ class GradientProgressBarTest : public QObject {
         QVERIFY(changed > 0 && Uniform(plain, QRect(0, 0, 1, 24)) != qRgb(255, 255, 0));
     }
 
+    // Positions coming faster than the bar repaints are shown later, the last one included.
+    void aPositionThatComesTooSoonIsStillPainted() {
+        struct PaintSpy : QObject {
+            QList<int> painted;
+            bool eventFilter(QObject* watched, QEvent* event) override {
+                if (event->type() == QEvent::Paint) {
+                    painted << static_cast<GradientProgressBar*>(watched)->position();
+                }
+                return false;
+            }
+        } spy;
+        bar->installEventFilter(&spy);
+        bar->show();
+        QVERIFY(QTest::qWaitForWindowExposed(bar.get()));
+        bar->SetPos(1);
+        QTRY_VERIFY(spy.painted.contains(1));
+        bar->SetPos(2);
+        bar->SetPos(3);
+        QTRY_COMPARE(spy.painted.last(), 3);
+    }
+
     // The rounding the pixels above cannot tell.
     void edgesAndColoursUseExactProductsOfSinglePrecisionSteps() {
         // 100 / 6 as a float is just below 16.6667, so band 3 starts at 49, not 50; and
