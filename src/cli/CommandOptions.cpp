@@ -71,7 +71,7 @@ int SelectProgrammer(const TargetOptions& o, Session& session, ConsoleDisplay& c
                       << " is not the programmer: " << report.Describe() << '\n';
             return kExitNoProgrammer;
         }
-        session.Link().Set(std::move(device), *drive, report.identity.usbDevice);
+        session.Link().Set(std::move(device), *drive, report.identity);
         return kExitSuccess;
     }
     ScanReport scan;

@@ -44,7 +44,9 @@ OpenedDrive EmulatedDrives::Open(std::int8_t drive) {
     opened.device = std::make_unique<EmulatedHandle>(programmer, plugCycle);
     // Device numbers 2..127 on bus 1, one further on every plug, as a USB bus hands them out.
     const auto number = static_cast<int>(2 + plugCycle->load() % 126);
-    opened.identity = StorageIdentity{true, std::string("VORTAN  "), UsbDeviceAddress{1, number}};
+    // No port path and no serial: there is no USB device a person could find.
+    opened.identity = StorageIdentity{true, std::string("VORTAN  "), UsbDeviceAddress{1, number},
+                                      std::string(), std::nullopt};
     return opened;
 }
 

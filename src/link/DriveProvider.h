@@ -19,7 +19,7 @@ struct UsbDeviceAddress {
 };
 
 // What a drive says about itself: the two facts that tell a programmer from other drives, and
-// which USB device it is.
+// which USB device it is, as a person finds it on the bench.
 struct StorageIdentity {
     bool usb = false;  // the drive hangs off a USB device
     // The SCSI vendor identification exactly as the drive reports it, blanks included; none
@@ -27,6 +27,12 @@ struct StorageIdentity {
     std::optional<std::string> vendor;
     // The USB device the drive hangs off; none when not on USB or when it cannot be told.
     std::optional<UsbDeviceAddress> usbDevice;
+    // That device's port path, the kernel's name for it (e.g. "1-2.3": bus 1, hub port 2, its
+    // port 3); it stays the same when the device is plugged into the same port again. Empty
+    // when not on USB.
+    std::string usbPort;
+    // That device's serial number string; none when it reports none or an empty one.
+    std::optional<std::string> usbSerial;
 };
 
 // The outcome of opening one drive number.

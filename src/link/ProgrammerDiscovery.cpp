@@ -104,7 +104,7 @@ void ProgrammerDiscovery::FindProgrammer(ScanReport* report) {
         } else if (probed->identity.usbDevice != link.UsbDevice()) {
             // Unplugged and plugged in again between two scans under the same drive number: the
             // link's device is dead, every command through it would fail.
-            link.Set(std::move(device), current, probed->identity.usbDevice);
+            link.Set(std::move(device), current, probed->identity);
         }
         // Still the same device: the re-check's own handle closes again, the link keeps its own.
     }
@@ -124,7 +124,7 @@ void ProgrammerDiscovery::FindProgrammer(ScanReport* report) {
         }
         if (auto [device, probed] = probe(drive, false); device != nullptr) {
             // The replaced device is only dropped here; a job holding it keeps it open.
-            link.Set(std::move(device), drive, probed->identity.usbDevice);
+            link.Set(std::move(device), drive, probed->identity);
             current = drive;
         }
     }
@@ -136,7 +136,9 @@ ProgrammerPresence ProgrammerDiscovery::Presence() const {
         return std::nullopt;
     }
     const std::int8_t drive = link.DriveNumber();
-    return FoundProgrammer{drive, drives.DriveName(drive), link.UsbDevice()};
+    StorageIdentity identity = link.Identity();
+    return FoundProgrammer{drive, drives.DriveName(drive), identity.usbDevice,
+                           std::move(identity.usbPort), std::move(identity.usbSerial)};
 }
 
 void ProgrammerDiscovery::ReportPresence() {

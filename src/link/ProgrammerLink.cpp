@@ -16,17 +16,22 @@ std::int8_t ProgrammerLink::DriveNumber() const {
 
 std::optional<UsbDeviceAddress> ProgrammerLink::UsbDevice() const {
     std::lock_guard lock(mutex);
-    return usbDevice;
+    return identity.usbDevice;
+}
+
+StorageIdentity ProgrammerLink::Identity() const {
+    std::lock_guard lock(mutex);
+    return identity;
 }
 
 void ProgrammerLink::Set(std::shared_ptr<PassThrough> newDevice, std::int8_t newDriveNumber,
-                         std::optional<UsbDeviceAddress> newUsbDevice) {
+                         StorageIdentity newIdentity) {
     std::shared_ptr<PassThrough> previous;
     {
         std::lock_guard lock(mutex);
         previous = std::exchange(device, std::move(newDevice));
         driveNumber = newDriveNumber;
-        usbDevice = newUsbDevice;
+        identity = std::move(newIdentity);
     }
     changed.notify_all();
     // `previous` may close a device; done outside the lock so readers never wait on a close.

@@ -14,19 +14,21 @@
 namespace tarnwick {
 
 // The current programmer: a shared reference to its device, the drive number it was found on
-// (0 also meaning none) and the USB device behind it, which tells a programmer plugged in again
-// under the same drive number from the one that was opened. Discovery writes it on the display's
-// thread; jobs read it from their own threads and keep their own reference, so dropping the device
-// here never closes it under a running job. All members are safe to call from any thread.
+// (0 also meaning none) and its identity; the USB device in it tells a programmer plugged in
+// again under the same drive number from the one that was opened. Discovery writes it on the
+// display's thread; jobs read it from their own threads and keep their own reference, so dropping
+// the device here never closes it under a running job. All members are safe to call from any
+// thread.
 class ProgrammerLink {
   public:
     std::shared_ptr<PassThrough> Device() const;
     std::int8_t DriveNumber() const;
     std::optional<UsbDeviceAddress> UsbDevice() const;
+    StorageIdentity Identity() const;
 
-    // Replaces device, drive number and USB device and wakes every waiter.
+    // Replaces device, drive number and identity and wakes every waiter.
     void Set(std::shared_ptr<PassThrough> device, std::int8_t driveNumber,
-             std::optional<UsbDeviceAddress> usbDevice = std::nullopt);
+             StorageIdentity identity = {});
     void Clear() { Set(nullptr, 0); }
 
     // Sleeps until a device is present and returns it; nullptr once `stop` is requested.
@@ -40,7 +42,7 @@ class ProgrammerLink {
     mutable std::condition_variable_any changed;
     std::shared_ptr<PassThrough> device;
     std::int8_t driveNumber = 0;
-    std::optional<UsbDeviceAddress> usbDevice;
+    StorageIdentity identity;
 };
 
 }  // namespace tarnwick

@@ -13,7 +13,10 @@ namespace tarnwick {
 struct FoundProgrammer {
     std::int8_t drive = 0;
     std::string driveName;  // the platform's name of the drive, e.g. "/dev/sg0"
+    // Its USB device, as in StorageIdentity; none, empty and none when it is not on USB.
     std::optional<UsbDeviceAddress> usbDevice;
+    std::string usbPort;
+    std::optional<std::string> usbSerial;
 };
 
 // What discovery knows after a scan: the programmer, or none.

@@ -108,6 +108,19 @@ Result<StorageIdentity> ReadSysfsStorageIdentity(const fs::path& sysfsRoot,
             if (bus && number) {
                 identity.usbDevice = UsbDeviceAddress{*bus, *number};
             }
+            identity.usbPort = device.filename().string();
+            const fs::path serial = device / "serial";
+            std::string value;
+            // A serial that cannot be read only leaves the device harder to tell apart; the
+            // drive is still identified.
+            if (fs::exists(serial, ec) && ReadSmallFile(serial, value)) {
+                if (!value.empty() && value.back() == '\n') {
+                    value.pop_back();
+                }
+                if (!value.empty()) {
+                    identity.usbSerial = std::move(value);
+                }
+            }
             break;  // nothing above a USB device changes the answer
         }
     }

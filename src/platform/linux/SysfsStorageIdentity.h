@@ -13,6 +13,9 @@ namespace tarnwick {
 // - usb: some parent belongs to subsystem "usb" with DEVTYPE=usb_device;
 // - usbDevice: the `busnum` and `devnum` attributes of the nearest such parent; none when either
 //   is missing or not a number;
+// - usbPort: the name of that parent, the kernel's port path such as "1-2.3";
+// - usbSerial: its `serial` attribute minus the line end; none when it is missing, empty or
+//   cannot be read;
 // - vendor: the `vendor` attribute of the nearest parent of subsystem "scsi" with
 //   DEVTYPE=scsi_device, minus the one line end sysfs adds (blanks are kept); none when there is
 //   no such parent or it has no vendor attribute.

@@ -36,8 +36,10 @@ class FakeDriveProvider final : public DriveProvider {
 
     void Plug(std::int8_t n, Drive drive) { drives[n] = std::move(drive); }
     // `usb`: the USB device it hangs off, which changes when it is plugged in again.
-    void PlugProgrammer(std::int8_t n, std::optional<UsbDeviceAddress> usb = std::nullopt) {
-        Plug(n, Drive{true, true, StorageIdentity{true, "VORTAN  ", usb}});
+    void PlugProgrammer(std::int8_t n, std::optional<UsbDeviceAddress> usb = std::nullopt,
+                        std::string port = {}, std::optional<std::string> serial = {}) {
+        Plug(n, Drive{true, true,
+                      StorageIdentity{true, "VORTAN  ", usb, std::move(port), std::move(serial)}});
     }
     void Unplug(std::int8_t n) { drives.erase(n); }
 

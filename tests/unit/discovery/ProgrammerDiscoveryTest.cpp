@@ -22,6 +22,11 @@ using ::testing::ElementsAre;
 const std::vector<bool> kPresent = {true};
 const std::vector<bool> kAbsent = {false};
 
+// A drive's identity that has nothing to say about where it sits on USB.
+StorageIdentity Identity(bool usb, std::optional<std::string> vendor) {
+    return StorageIdentity{usb, std::move(vendor), std::nullopt, std::string(), std::nullopt};
+}
+
 std::vector<std::int8_t> Drives(int from, int to, std::vector<std::int8_t> drives = {}) {
     for (int n = from; n <= to; ++n) {
         drives.push_back(static_cast<std::int8_t>(n));
@@ -84,17 +89,22 @@ TEST_F(DiscoveryTest, AnUnpluggedProgrammerIsLetGoOnceTheJobLetsGoToo) {
 }
 
 TEST_F(DiscoveryTest, AProgrammerPluggedInAgainUnderTheSameNumberBetweenTwoScansIsOpenedAfresh) {
-    drives.PlugProgrammer(1, UsbDeviceAddress{1, 5});
+    drives.PlugProgrammer(1, UsbDeviceAddress{1, 5}, "1-2", "TW-a");
     Rescan();
     auto jobsDevice = link.Device();
     drives.Unplug(1);
-    drives.PlugProgrammer(1, UsbDeviceAddress{1, 6});
+    drives.PlugProgrammer(1, UsbDeviceAddress{1, 6}, "1-3.1", std::nullopt);
 
     Rescan();
 
     EXPECT_NE(link.Device(), jobsDevice) << "every command would go to the unplugged device";
     EXPECT_EQ(CurrentDevice(), 1);
     EXPECT_EQ(link.UsbDevice(), (UsbDeviceAddress{1, 6}));
+    const ProgrammerPresence presence = discovery.Presence();
+    ASSERT_TRUE(presence);
+    EXPECT_EQ(presence->usbDevice, (UsbDeviceAddress{1, 6}));
+    EXPECT_EQ(presence->usbPort, "1-3.1") << "the new device's port, not the old one's";
+    EXPECT_EQ(presence->usbSerial, std::nullopt);
     EXPECT_EQ(reported, kPresent);
     jobsDevice.reset();  // that the job's reference kept it open is the unplug case's
     EXPECT_EQ(drives.stillOpen, 1) << "the old device closed once the job let go";
@@ -107,19 +117,20 @@ TEST_F(DiscoveryTest, AProgrammerPluggedInAgainUnderTheSameNumberBetweenTwoScans
 
 TEST_F(DiscoveryTest, OnlyAnOpenedUsbDriveWithExactlyTheProgrammersVendorQualifies) {
     using Drive = FakeDriveProvider::Drive;
-    const StorageIdentity programmer{true, "VORTAN  ", {}};
+    const StorageIdentity programmer = Identity(true, "VORTAN  ");
     const struct {
         const char* what;
         std::optional<Drive> drive;
         ProbeVerdict verdict;
     } cases[] = {
         {"the programmer", Drive{true, true, programmer}, ProbeVerdict::Programmer},
-        {"lower case", Drive{true, true, {true, "vortan  ", {}}}, ProbeVerdict::OtherVendor},
-        {"without the blanks", Drive{true, true, {true, "VORTAN", {}}}, ProbeVerdict::OtherVendor},
-        {"something after the blanks", Drive{true, true, {true, "VORTAN  X", {}}},
+        {"lower case", Drive{true, true, Identity(true, "vortan  ")}, ProbeVerdict::OtherVendor},
+        {"without the blanks", Drive{true, true, Identity(true, "VORTAN")},
          ProbeVerdict::OtherVendor},
-        {"no vendor", Drive{true, true, {true, std::nullopt, {}}}, ProbeVerdict::OtherVendor},
-        {"another bus", Drive{true, true, {false, "VORTAN  ", {}}}, ProbeVerdict::NotUsb},
+        {"something after the blanks", Drive{true, true, Identity(true, "VORTAN  X")},
+         ProbeVerdict::OtherVendor},
+        {"no vendor", Drive{true, true, Identity(true, std::nullopt)}, ProbeVerdict::OtherVendor},
+        {"another bus", Drive{true, true, Identity(false, "VORTAN  ")}, ProbeVerdict::NotUsb},
         {"nothing there", std::nullopt, ProbeVerdict::NoSuchDrive},
         {"refuses to open", Drive{false, true, programmer}, ProbeVerdict::CannotOpen},
         {"cannot be identified", Drive{true, false, programmer}, ProbeVerdict::CannotIdentify},

@@ -15,8 +15,9 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-// A machine with two SATA drives (sg0, sg1) and five USB drives (sg2..sg6); the USB device of
-// sg5 has no bus and device numbers, and sg6's vendor attribute is a directory.
+// A machine with two SATA drives (sg0, sg1) and five USB drives (sg2..sg6). sg3's USB device
+// sits behind a hub that has a serial of its own; sg4's has no serial and sg5's an empty one and
+// no bus and device numbers; sg6's vendor attribute is a directory.
 const fs::path kSysfs = fs::path(TARNWICK_TEST_DATA) / "sysfs" / "machine";
 
 fs::path ScsiGeneric(const std::string& name) {
@@ -29,20 +30,22 @@ fs::path ScsiGeneric(const std::string& name) {
     return {};
 }
 
-TEST(SysfsStorageIdentity, DrivesAreIdentifiedByTheirUsbParentItsAddressAndTheExactVendorBytes) {
+TEST(SysfsStorageIdentity, DrivesAreIdentifiedByTheirUsbParentItsAddressPortSerialAndExactVendor) {
     struct Case {
         const char* name;
         bool usb;
         std::optional<std::string> vendor;
         std::optional<UsbDeviceAddress> usbDevice;
+        const char* port;
+        std::optional<std::string> serial;
     };
     const std::vector<Case> cases = {
-        {"sg0", false, "ATA     ", std::nullopt},
-        {"sg1", false, "VORTAN  ", std::nullopt},
-        {"sg2", true, "VORTAN  ", UsbDeviceAddress{1, 5}},
-        {"sg3", true, "vortan  ", UsbDeviceAddress{1, 6}},
-        {"sg4", true, "VORTAN", UsbDeviceAddress{1, 7}},
-        {"sg5", true, std::nullopt, std::nullopt},
+        {"sg0", false, "ATA     ", std::nullopt, "", std::nullopt},
+        {"sg1", false, "VORTAN  ", std::nullopt, "", std::nullopt},
+        {"sg2", true, "VORTAN  ", UsbDeviceAddress{1, 5}, "1-2", "TW-0001"},
+        {"sg3", true, "vortan  ", UsbDeviceAddress{1, 6}, "1-1.3", "vortan-03"},
+        {"sg4", true, "VORTAN", UsbDeviceAddress{1, 7}, "1-4", std::nullopt},
+        {"sg5", true, std::nullopt, std::nullopt, "1-5", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -52,6 +55,8 @@ TEST(SysfsStorageIdentity, DrivesAreIdentifiedByTheirUsbParentItsAddressAndTheEx
         EXPECT_EQ(identity->usb, c.usb);
         EXPECT_EQ(identity->vendor, c.vendor);
         EXPECT_EQ(identity->usbDevice, c.usbDevice) << "the nearest USB device, not its hub";
+        EXPECT_EQ(identity->usbPort, c.port);
+        EXPECT_EQ(identity->usbSerial, c.serial) << "without the line end; none when empty";
     }
     for (const fs::path& spelled : {ScsiGeneric("sg2") / "", ScsiGeneric("sg2") / ".." / "sg2"}) {
         EXPECT_EQ(ReadSysfsStorageIdentity(kSysfs, spelled).value().usbDevice,
