@@ -1,11 +1,12 @@
 #include "cli/ListCommand.h"
 
 #include <CLI/CLI.hpp>
-#include <cstdio>
 #include <iostream>
+#include <nlohmann/json.hpp>
 
 #include "cli/ConsoleDisplay.h"
 #include "cli/ExitCode.h"
+#include "cli/ProgrammerJson.h"
 #include "cli/Session.h"
 
 namespace tarnwick::cli {
@@ -32,22 +33,15 @@ const char* VerdictName(ProbeVerdict verdict) {
     return "unknown";
 }
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", u);
-            out += buf;
-        } else {
-            out += c;
+// A probe's line, with the USB identity of a programmer so that two can be told apart.
+std::string ProbeLine(const ProbeReport& probe) {
+    std::string line = probe.Describe();
+    if (probe.verdict == ProbeVerdict::Programmer) {
+        if (const std::string usb = UsbIdentityText(probe.identity); !usb.empty()) {
+            line += ", " + usb;
         }
     }
-    return out + "\"";
+    return line;
 }
 
 }  // namespace
@@ -55,18 +49,22 @@ std::string JsonString(const std::string& text) {
 void AddListCommand(CLI::App& app, ListOptions& o) {
     CLI::App* list = app.add_subcommand(
         "list", "Look for the programmer and tell, for every drive probed, why it is or is not it");
-    list->add_flag("--json", o.json, "Print the scan as JSON, for scripts");
+    list->add_flag(
+        "--json", o.json,
+        "Print the scan as JSON, for scripts. Every probe and the current programmer "
+        "carry the drive's USB port path (\"port\", e.g. \"1-2.3\"), \"bus\" and \"device\" "
+        "numbers and \"serial\"; each is null when not known");
     AddEmulatorOptions(*list, o.emulator);
     list->footer("Exit status: 0 when a programmer was found, 9 when none was.");
 }
 
-void PrintScan(std::ostream& out, const ScanReport& report, const std::string& current) {
+void PrintScan(std::ostream& out, const ScanReport& report, const ProgrammerPresence& current) {
     std::size_t missing = 0;
     std::size_t others = 0;
     const auto& probes = report.probes;
     for (std::size_t i = 0; i < probes.size();) {
         if (probes[i].verdict != ProbeVerdict::NoSuchDrive) {
-            out << probes[i].Describe() << '\n';
+            out << ProbeLine(probes[i]) << '\n';
             others += probes[i].verdict != ProbeVerdict::Skipped;
             ++i;
             continue;
@@ -89,31 +87,36 @@ void PrintScan(std::ostream& out, const ScanReport& report, const std::string& c
         out << "no SCSI generic devices here: none of the " << missing
             << " drive numbers probed exists\n";
     }
-    out << (current.empty() ? "no programmer found\n" : "programmer: " + current + "\n");
+    if (!current) {
+        out << "no programmer found\n";
+        return;
+    }
+    out << "programmer: drive " << int{current->drive} << " (" << current->driveName << ")";
+    if (const std::string usb = UsbIdentityText(*current); !usb.empty()) {
+        out << ", " << usb;
+    }
+    out << '\n';
 }
 
-void PrintScanJson(std::ostream& out, const ScanReport& report, int currentDrive,
-                   const std::string& currentName) {
-    out << "{\"probes\":[";
-    bool first = true;
+void PrintScanJson(std::ostream& out, const ScanReport& report, const ProgrammerPresence& current) {
+    nlohmann::json probes = nlohmann::json::array();
     for (const ProbeReport& p : report.probes) {
-        out << (first ? "" : ",") << "\n  {\"drive\":" << int{p.drive}
-            << ",\"name\":" << JsonString(p.driveName)
-            << ",\"recheck\":" << (p.recheck ? "true" : "false")
-            << ",\"verdict\":" << JsonString(VerdictName(p.verdict))
-            << ",\"usb\":" << (p.identity.usb ? "true" : "false") << ",\"vendor\":"
-            << (p.identity.vendor ? JsonString(*p.identity.vendor) : std::string("null"))
-            << ",\"error\":" << JsonString(p.error)
-            << ",\"description\":" << JsonString(p.Describe()) << "}";
-        first = false;
+        nlohmann::json probe{
+            {"drive", int{p.drive}},
+            {"name", p.driveName},
+            {"recheck", p.recheck},
+            {"verdict", VerdictName(p.verdict)},
+            {"usb", p.identity.usb},
+            {"vendor", p.identity.vendor ? nlohmann::json(*p.identity.vendor) : nlohmann::json()},
+            {"error", p.error},
+            {"description", p.Describe()}};
+        AddUsbIdentityJson(probe, p.identity);
+        probes.push_back(std::move(probe));
     }
-    out << "\n],\n\"current\":";
-    if (currentDrive == 0 && currentName.empty()) {
-        out << "null";
-    } else {
-        out << "{\"drive\":" << currentDrive << ",\"name\":" << JsonString(currentName) << "}";
-    }
-    out << "}\n";
+    const nlohmann::json document{
+        {"probes", std::move(probes)},
+        {"current", current ? ProgrammerJson(*current) : nlohmann::json()}};
+    out << DumpJson(document) << '\n';
 }
 
 int RunList(const ListOptions& o) {
@@ -126,16 +129,13 @@ int RunList(const ListOptions& o) {
     const std::unique_ptr<Session> session = std::move(*opened);
     ScanReport report;
     session->Discovery().FindProgrammer(&report);
-    const bool found = session->Link().Device() != nullptr;
-    const std::int8_t drive = session->Link().DriveNumber();
-    const std::string name = found ? session->Drives().DriveName(drive) : std::string();
+    const ProgrammerPresence current = session->Discovery().Presence();
     if (o.json) {
-        PrintScanJson(std::cout, report, found ? drive : 0, name);
+        PrintScanJson(std::cout, report, current);
     } else {
-        PrintScan(std::cout, report,
-                  found ? "drive " + std::to_string(drive) + " (" + name + ")" : std::string());
+        PrintScan(std::cout, report, current);
     }
-    return found ? kExitSuccess : kExitNoProgrammer;
+    return current ? kExitSuccess : kExitNoProgrammer;
 }
 
 }  // namespace tarnwick::cli

@@ -19,10 +19,10 @@ struct ListOptions {
 void AddListCommand(CLI::App& app, ListOptions& options);
 int RunList(const ListOptions& options);
 
-// The scan as a person reads it: runs of missing drives folded into one line.
-void PrintScan(std::ostream& out, const ScanReport& report, const std::string& current);
+// The scan as a person reads it: runs of missing drives folded into one line, each programmer
+// with where it sits on USB.
+void PrintScan(std::ostream& out, const ScanReport& report, const ProgrammerPresence& current);
 // The scan for scripts: every probe, then the current programmer (or null).
-void PrintScanJson(std::ostream& out, const ScanReport& report, int currentDrive,
-                   const std::string& currentName);
+void PrintScanJson(std::ostream& out, const ScanReport& report, const ProgrammerPresence& current);
 
 }  // namespace tarnwick::cli
