@@ -18,6 +18,10 @@ probe_is() { check "list judges $1: $2" json "$WORK/list.json" "[.probes[] | sel
 
 # The kernel's own answer to "is this sg node on USB": its sysfs path runs through a USB device.
 on_usb_in_sysfs() { readlink -f "/sys/class/scsi_generic/${1##*/}" | grep -qE '/usb[0-9]+/[0-9]+-[0-9]+'; }
+# The kernel's port path of the USB device NODE hangs off: the last "1-2.3" in its sysfs path.
+usb_port_in_sysfs() {
+    readlink -f "/sys/class/scsi_generic/${1##*/}" | grep -oE '/[0-9]+-[0-9.]+/' | tail -n 1 | tr -d /
+}
 scsi_debug_disks() { [ "$(sg_with_vendor "Linux   " | wc -l)" -ge "$1" ]; }
 programmers_are() { [ "$(sg_with_vendor "$VENDOR" | tr '\n' ' ')" = "$* " ]; }
 
@@ -29,6 +33,9 @@ check "with no other SCSI device the programmer becomes /dev/sg0" [ "$(wait_for_
 check "the kernel has /dev/sg0 below a USB device in sysfs" on_usb_in_sysfs /dev/sg0
 list_finds "alone on the bus" /dev/sg0 1
 probe_is /dev/sg0 '.verdict == "programmer" and .usb and .vendor == "VORTAN  "'
+# The gadget's serial is TW- and its name unless told otherwise.
+check "list --json gives the programmer's USB port path and serial" json "$WORK/list.json" \
+    '.current.port == $port and .current.serial == "TW-prog"' --arg port "$(usb_port_in_sysfs /dev/sg0)"
 head -c 65536 /dev/urandom >"$WORK/image.bin"
 expect_exit 0 "write --verify into the programmer found on /dev/sg0 ends in success" \
     "$CLI" write "$WORK/image.bin" --verify
