@@ -41,7 +41,9 @@ const char* ExitCodeHelp() {
            "   9  no programmer found\n"
            "  10  interrupted\n"
            "  11  reading the flash back failed\n"
-           "  12  the transfer test reported bad cycles\n";
+           "  12  the transfer test reported bad cycles\n"
+           "  13  --log cannot be opened for appending (nothing was done), or the job's\n"
+           "      record could not be kept\n";
 }
 
 }  // namespace tarnwick::cli

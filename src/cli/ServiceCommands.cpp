@@ -28,6 +28,22 @@ int Prepare(const TargetOptions& target, ConsoleDisplay& console,
     return SelectProgrammer(target, *session, console);
 }
 
+const char* ReadEndingName(ReadBackEnding ending) {
+    switch (ending) {
+        case ReadBackEnding::Success:
+            return "success";
+        case ReadBackEnding::NotAnswering:
+            return ToString(ProgramEnding::NotAnswering);
+        case ReadBackEnding::OpenFailed:
+            return "cannot create the output file";
+        case ReadBackEnding::ReadFailed:
+            return "read failed";
+        case ReadBackEnding::Cancelled:
+            return ToString(ProgramEnding::Cancelled);
+    }
+    return "unknown";
+}
+
 int Finish(Session& session, int code) {
     if (auto closed = session.Close(); !closed) {
         std::cerr << "tarnwick-cli: " << closed.error().Describe() << '\n';
@@ -45,6 +61,7 @@ void AddReadCommand(CLI::App& app, ReadOptions& o) {
         ->required()
         ->check(CLI::NonNegativeNumber);
     AddTargetOptions(*read, o.target, false);
+    AddReportOptions(*read, o.report);
     read->footer(ExitCodeHelp());
 }
 
@@ -61,17 +78,24 @@ void AddTransferTestCommand(CLI::App& app, TransferTestOptions& o) {
 }
 
 int RunRead(const ReadOptions& o) {
-    ConsoleDisplay console(std::cout, StdoutIsTerminal(), TerminalColumns());
+    JobReport report("read", o.file, o.report);
+    if (const int code = report.Open(); code != kExitSuccess) {
+        return code;
+    }
+    std::ostream& out = report.Out();
+    ConsoleDisplay console(out, StdoutIsTerminal(), TerminalColumns());
     // Before anything waits: opening a FIFO to write blocks until a reader comes.
-    if (const Result<bool> out = CheckRegularFile(o.file); !out) {
-        std::cerr << "tarnwick-cli: cannot write the output file: " << out.error().Describe()
+    if (const Result<bool> file = CheckRegularFile(o.file); !file) {
+        std::cerr << "tarnwick-cli: cannot write the output file: " << file.error().Describe()
                   << '\n';
-        return kExitOpenFailed;
+        return report.End(kExitOpenFailed, ReadEndingName(ReadBackEnding::OpenFailed),
+                          file.error().Describe());
     }
     std::unique_ptr<Session> session;
     if (const int code = Prepare(o.target, console, session); code != kExitSuccess) {
-        return code;
+        return report.EndBeforeJob(code);
     }
+    report.SetProgrammer(session->Discovery().Presence());
     if (o.length % 512 != 0) {
         console.Line("reading " + std::to_string(o.length / 512 * 512) +
                      " bytes: the length is rounded down to whole pages");
@@ -80,11 +104,13 @@ int RunRead(const ReadOptions& o) {
         return ReadFlashToFile(session->Link().Device(), o.file, o.length, &console, stop);
     });
     console.Finish();
+    const ReadBackEnding ending = Interrupted() ? ReadBackEnding::Cancelled : result.ending;
+    std::string detail = result.fault ? result.fault->Describe() : std::string();
     int code = kExitSuccess;
-    switch (Interrupted() ? ReadBackEnding::Cancelled : result.ending) {
+    switch (ending) {
         case ReadBackEnding::Success:
-            std::cout << "read: " << FormatBytes(static_cast<double>(result.bytesWritten))
-                      << " into " << o.file << '\n';
+            out << "read: " << FormatBytes(static_cast<double>(result.bytesWritten)) << " into "
+                << o.file << '\n';
             break;
         case ReadBackEnding::NotAnswering:
             code = kExitNotAnswering;
@@ -101,13 +127,13 @@ int RunRead(const ReadOptions& o) {
     }
     if (code == kExitCancelled && result.ending == ReadBackEnding::Success) {
         // Stopped too late to matter: the file is whole, but nothing may read as success.
-        std::cerr << "tarnwick-cli: interrupted after the last page was read into " << o.file
-                  << '\n';
+        detail = "interrupted after the last page was read into " + o.file;
+        std::cerr << "tarnwick-cli: " << detail << '\n';
     } else if (code != kExitSuccess) {
-        std::cerr << "tarnwick-cli: read-back failed, no file left behind: "
-                  << (result.fault ? result.fault->Describe() : std::string()) << '\n';
+        std::cerr << "tarnwick-cli: read-back failed, no file left behind: " << detail << '\n';
     }
-    return Finish(*session, code);
+    code = Finish(*session, code);
+    return report.End(code, ReadEndingName(ending), detail);
 }
 
 int RunTransferTest(const TransferTestOptions& o) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/CommandOptions.h"
+#include "cli/JobReport.h"
 
 namespace CLI {
 class App;
@@ -15,6 +16,7 @@ struct ReadOptions {
     std::string file;
     std::int64_t length = 0;
     TargetOptions target;
+    ReportOptions report;
 };
 
 struct TransferTestOptions {

@@ -22,36 +22,44 @@ void AddWriteCommand(CLI::App& app, WriteOptions& o) {
     write->add_flag("--verify", o.verify,
                     "Read the flash back afterwards and compare it with the file");
     AddTargetOptions(*write, o.target, true);
+    AddReportOptions(*write, o.report);
     write->footer(ExitCodeHelp());
 }
 
 int RunWrite(const WriteOptions& o) {
-    ConsoleDisplay console(std::cout, StdoutIsTerminal(), TerminalColumns());
+    JobReport report("write", o.file, o.report);
+    if (const int code = report.Open(); code != kExitSuccess) {
+        return code;
+    }
+    std::ostream& out = report.Out();
+    ConsoleDisplay console(out, StdoutIsTerminal(), TerminalColumns());
     // Before anything waits: a FIFO would block the job's open for good.
     const Result<bool> file = CheckRegularFile(o.file);
     if (!file) {
         std::cerr << "tarnwick-cli: " << ToString(ProgramEnding::OpenFailed) << ": "
                   << file.error().Describe() << '\n';
-        return kExitOpenFailed;
+        return report.End(kExitOpenFailed, ToString(ProgramEnding::OpenFailed),
+                          file.error().Describe());
     }
     if (!*file) {
         std::cerr << "tarnwick-cli: no such firmware file: " << o.file << '\n';
-        return kExitNoFile;
+        return report.End(kExitNoFile, ToString(ProgramEnding::NoFile), "no such file");
     }
     auto opened = Session::Open(o.target.emulator, o.target.wait, console);
     if (!opened) {
         std::cerr << "tarnwick-cli: " << opened.error().Describe() << '\n';
-        return kExitUsage;
+        return report.End(kExitUsage, kErrorEnding, opened.error().Describe());
     }
     std::unique_ptr<Session> session = std::move(*opened);
     if (const int code = SelectProgrammer(o.target, *session, console); code != kExitSuccess) {
-        return code;
+        return report.EndBeforeJob(code);
     }
+    report.SetProgrammer(session->Discovery().Presence());
     session->SetAnnounceChanges(true);
 
     FirmwarePath path;
     path.Set(o.file);
-    ProgramJob job(session->Link(), path, console, console, std::cout);
+    ProgramJob job(session->Link(), path, console, console, out);
     job.SetProgressObserver(&console);
 
     std::optional<std::chrono::steady_clock::time_point> deadline;
@@ -66,6 +74,7 @@ int RunWrite(const WriteOptions& o) {
     });
     console.Finish();
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    report.SetProgrammer(session->Discovery().Presence());
 
     Result<void> verify;
     if (result.ending == ProgramEnding::Success && o.verify && !Interrupted()) {
@@ -78,29 +87,39 @@ int RunWrite(const WriteOptions& o) {
 
     // Nothing that reads as success once the person has asked to stop, whatever had ended.
     int code = Interrupted() ? kExitCancelled : ExitCodeFor(result.ending);
+    std::string ending = ToString(Interrupted() ? ProgramEnding::Cancelled : result.ending);
+    std::string detail = result.fault ? result.fault->Describe() : std::string();
+    bool verified = false;
     if (result.ending != ProgramEnding::Success) {
-        std::cerr << "tarnwick-cli: " << ToString(result.ending) << ": "
-                  << (result.fault ? result.fault->Describe() : std::string()) << '\n';
+        std::cerr << "tarnwick-cli: " << ToString(result.ending) << ": " << detail << '\n';
     } else if (Interrupted()) {
-        std::cerr << "tarnwick-cli: interrupted after the programmer confirmed every page"
-                  << (o.verify ? "; the flash is not verified" : "") << '\n';
+        detail = "interrupted after the programmer confirmed every page";
+        std::cerr << "tarnwick-cli: " << detail << (o.verify ? "; the flash is not verified" : "")
+                  << '\n';
     } else {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f s", took.count());
-        std::cout << "written: " << FormatBytes(static_cast<double>(result.bytesWritten)) << " in "
-                  << seconds << ", every page confirmed by the programmer\n";
+        out << "written: " << FormatBytes(static_cast<double>(result.bytesWritten)) << " in "
+            << seconds << ", every page confirmed by the programmer\n";
         if (o.verify && verify) {
-            std::cout << "verified: the flash holds the file byte for byte\n";
+            verified = true;
+            out << "verified: the flash holds the file byte for byte\n";
         } else if (o.verify) {
             code = kExitVerifyFailed;
-            std::cerr << "tarnwick-cli: VERIFY FAILED: " << verify.error().Describe() << '\n';
+            ending = "verify failed";
+            detail = verify.error().Describe();
+            std::cerr << "tarnwick-cli: VERIFY FAILED: " << detail << '\n';
         }
     }
     if (auto closed = session->Close(); !closed) {
         std::cerr << "tarnwick-cli: " << closed.error().Describe() << '\n';
-        code = code == kExitSuccess ? kExitUsage : code;
+        if (code == kExitSuccess) {
+            code = kExitUsage;
+            detail = closed.error().Describe();
+        }
     }
-    return code;
+    return report.End(code, ending, detail,
+                      o.verify ? std::optional<bool>(verified) : std::nullopt);
 }
 
 }  // namespace tarnwick::cli

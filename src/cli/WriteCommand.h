@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/CommandOptions.h"
+#include "cli/JobReport.h"
 
 namespace CLI {
 class App;
@@ -14,6 +15,7 @@ struct WriteOptions {
     std::string file;
     bool verify = false;
     TargetOptions target;
+    ReportOptions report;
 };
 
 void AddWriteCommand(CLI::App& app, WriteOptions& options);

@@ -1,0 +1,95 @@
+#include "cli/JobReport.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <climits>
+#include <filesystem>
+#include <iostream>
+
+#include "cli/ExitCode.h"
+
+namespace tarnwick::cli {
+
+namespace {
+
+std::string HostName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (gethostname(name, sizeof name - 1) != 0) {
+        return {};
+    }
+    return name;
+}
+
+}  // namespace
+
+void AddReportOptions(CLI::App& command, ReportOptions& o) {
+    command.add_option("--log", o.log,
+                       "Append a JSON line about the job to this file (kept on disk before the "
+                       "command ends; one that cannot be opened stops the command first)");
+}
+
+JobReport::JobReport(std::string command, std::string file, const ReportOptions& o)
+    : options(o), started(std::chrono::steady_clock::now()) {
+    record.time = std::chrono::system_clock::now();
+    record.command = std::move(command);
+    // The log is read later and elsewhere: the path must not depend on where the command ran.
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, error);
+    record.file = error ? std::move(file) : absolute.string();
+}
+
+int JobReport::Open() {
+    if (options.log.empty()) {
+        return kExitSuccess;
+    }
+    Result<JobLog> opened = JobLog::Open(options.log);
+    if (!opened) {
+        std::cerr << "tarnwick-cli: cannot open the log for appending, nothing done: "
+                  << opened.error().Describe() << '\n';
+        return kExitLogFailed;
+    }
+    log.emplace(std::move(*opened));
+    return kExitSuccess;
+}
+
+std::ostream& JobReport::Out() {
+    return std::cout;
+}
+
+void JobReport::SetProgrammer(const ProgrammerPresence& programmer) {
+    if (programmer) {
+        record.programmer = programmer;
+    }
+}
+
+int JobReport::EndBeforeJob(int exit) {
+    if (exit == kExitNoProgrammer) {
+        return End(exit, ToString(ProgramEnding::NoProgrammer), "no programmer found");
+    }
+    return End(exit, kErrorEnding, "the drives or the programmer named cannot be used");
+}
+
+int JobReport::End(int exit, std::string ending, std::string detail, std::optional<bool> verified) {
+    if (!log) {
+        return exit;
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    record.seconds = took.count();
+    record.exit = exit;
+    record.ending = std::move(ending);
+    record.detail = std::move(detail);
+    record.verified = verified;
+    if (const Result<FileDigest> digest = DigestFile(record.file)) {
+        record.size = digest->size;
+        record.sha256 = digest->sha256;
+    }
+    if (auto kept = log->Append(RecordLine(record, HostName())); !kept) {
+        std::cerr << "tarnwick-cli: the job's record was not kept: " << kept.error().Describe()
+                  << '\n';
+        return exit == kExitSuccess ? kExitLogFailed : exit;
+    }
+    return exit;
+}
+
+}  // namespace tarnwick::cli
