@@ -1,0 +1,126 @@
+// The --log record: what a job leaves in the log, and that a log that cannot be kept stops the
+// command before the programmer is touched.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <vector>
+
+#include "TempFile.h"
+#include "cli/JobRecord.h"
+
+namespace tarnwick::cli {
+namespace {
+
+using tarnwick::testing::PatternBytes;
+using tarnwick::testing::TempFile;
+
+int RunCli(const std::string& args, const std::string& dir) {
+    const std::string command = "timeout -s KILL 60 " + std::string(TARNWICK_CLI) + " " + args +
+                                " >" + dir + "/out.txt 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<nlohmann::json> Records(const std::string& path) {
+    std::vector<nlohmann::json> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(nlohmann::json::parse(line));  // throws, failing the test, when cut
+    }
+    return lines;
+}
+
+TEST(FileDigest, MatchesKnownSums) {
+    // Published SHA-256 test vectors; the million 'a's cross many read buffers.
+    const struct {
+        std::string bytes;
+        const char* sha256;
+    } cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& c : cases) {
+        TempFile file(std::vector<std::uint8_t>(c.bytes.begin(), c.bytes.end()));
+        const Result<FileDigest> digest = DigestFile(file.Path());
+        ASSERT_TRUE(digest) << digest.error().Describe();
+        EXPECT_EQ(digest->size, c.bytes.size());
+        EXPECT_EQ(digest->sha256, c.sha256);
+    }
+}
+
+TEST(JobLog, EachJobAppendsOneWholeRecord) {
+    TempFile image(PatternBytes(70000));
+    const std::string log = image.Dir() + "/jobs.log";
+    const std::string emulate = " --emulate=" + image.Dir() + "/flash.bin --log " + log;
+    const struct {
+        std::string args;
+        int exit;
+        const char* ending;
+        nlohmann::json verified;
+    } cases[] = {
+        {"write " + image.Path() + emulate, 0, "success", nullptr},
+        {"write " + image.Path() + " --verify" + emulate, 0, "success", true},
+        {"write " + image.Path() + " --emulate-fail-erase 1" + emulate, 5, "erase failed", nullptr},
+        {"read " + image.Dir() + "/back.bin --length 70000" + emulate, 0, "success", nullptr},
+    };
+    const Result<FileDigest> imageDigest = DigestFile(image.Path());
+    ASSERT_TRUE(imageDigest);
+    for (const auto& c : cases) {
+        EXPECT_EQ(RunCli(c.args, image.Dir()), c.exit) << c.args;
+    }
+    const std::vector<nlohmann::json> records = Records(log);
+    ASSERT_EQ(records.size(), std::size(cases));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const nlohmann::json& r = records[i];
+        SCOPED_TRACE(cases[i].args + "\n" + r.dump());
+        EXPECT_EQ(r["exit"], cases[i].exit);
+        EXPECT_EQ(r["ending"], cases[i].ending);
+        EXPECT_EQ(r["verified"], cases[i].verified);
+        EXPECT_EQ(r["detail"].get<std::string>().empty(), cases[i].exit == 0);
+        EXPECT_TRUE(r["programmer"].is_object());
+        EXPECT_TRUE(r["seconds"].is_number());
+        EXPECT_TRUE(r["host"].is_string() && r["version"].is_string());
+        const std::string time = r["time"];
+        EXPECT_EQ(time.size(), 24u);
+        EXPECT_EQ(time.back(), 'Z');
+    }
+    // Write and read name the same bytes: the image, and the flash's first 70000 bytes of it
+    // read back in whole pages.
+    EXPECT_EQ(records[0]["command"], "write");
+    EXPECT_EQ(records[0]["size"], 70000);
+    EXPECT_EQ(records[0]["sha256"], imageDigest->sha256);
+    EXPECT_EQ(records[3]["command"], "read");
+    const Result<FileDigest> back = DigestFile(image.Dir() + "/back.bin");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->size, 69632u);
+    EXPECT_EQ(records[3]["sha256"], back->sha256);
+}
+
+TEST(JobLog, OneThatCannotBeOpenedStopsTheCommandBeforeTheProgrammer) {
+    TempFile image(PatternBytes(4096));
+    const std::string flash = image.Dir() + "/flash.bin";
+    for (const std::string& log : {image.Dir() + "/missing/jobs.log", image.Dir()}) {
+        const std::string emulate = " --emulate=" + flash + " --log " + log;
+        for (const std::string& args :
+             {"write " + image.Path() + emulate,
+              "read " + image.Dir() + "/back.bin --length 512" + emulate}) {
+            EXPECT_EQ(RunCli(args, image.Dir()), 13) << args;
+            std::ostringstream output;
+            output << std::ifstream(image.Dir() + "/out.txt").rdbuf();
+            EXPECT_NE(output.str().find("log"), std::string::npos) << output.str();
+            // The emulated flash is saved when a command that reached the programmer ends.
+            EXPECT_FALSE(std::filesystem::exists(flash)) << args;
+            EXPECT_FALSE(std::filesystem::exists(image.Dir() + "/back.bin")) << args;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick::cli
