@@ -12,8 +12,13 @@ commands_are "the transfer test sends the link query, then page write, write sta
 for each 2048-byte block, and stops at its bound" transfer-test 65536
 
 head -c 1048576 /dev/urandom >"$WORK/image.bin"
-expect_exit 0 "write --verify of a 1 MiB image ends in success" "$CLI" write "$WORK/image.bin" --verify
+expect_exit 0 "write --verify of a 1 MiB image ends in success" "$CLI" write "$WORK/image.bin" --verify \
+    --log "$WORK/jobs.log"
 output_has "write --verify reports the flash verified" "$WORK/out" "verified: the flash holds the file byte for byte"
+check "write --log leaves one JSON line: success, verified, the image's SHA-256 and the programmer's node" \
+    test "$(jq -sr 'length, .[0].ending, .[0].verified, .[0].sha256, .[0].programmer.node' \
+        "$WORK/jobs.log" | paste -sd ' ')" = \
+    "1 success true $(sha256sum <"$WORK/image.bin" | cut -d ' ' -f 1) $(sg_with_vendor "$VENDOR" | head -n 1)"
 commands_are "write --verify sends the link query, erases 16 blocks, writes 2048 pages each followed \
 by a write-status query, then reads the 2048 pages back" write "$WORK/image.bin" --verify
 holds_image prog "$WORK/image.bin" \
