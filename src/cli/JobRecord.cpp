@@ -15,7 +15,7 @@
 
 namespace tarnwick::cli {
 
-nlohmann::json ProgrammerJson(const ProgrammerPresence& programmer) {
+nlohmann::json PresenceJson(const ProgrammerPresence& programmer) {
     if (!programmer) {
         return nullptr;
     }
@@ -48,7 +48,7 @@ std::string RecordLine(const JobRecord& r, const std::string& host) {
         {"file", r.file},
         {"size", r.size ? nlohmann::ordered_json(*r.size) : nullptr},
         {"sha256", r.size ? nlohmann::ordered_json(r.sha256) : nullptr},
-        {"programmer", ProgrammerJson(r.programmer)},
+        {"programmer", PresenceJson(r.programmer)},
         {"exit", r.exit},
         {"ending", r.ending},
         {"detail", r.detail},

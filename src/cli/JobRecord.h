@@ -27,8 +27,9 @@ struct JobRecord {
     std::optional<bool> verified;  // none when no verify was asked
 };
 
-// The programmer as records and events name it; null for none.
-nlohmann::json ProgrammerJson(const ProgrammerPresence& programmer);
+// The programmer as records and events name it (drive, node, USB bus and device); null for
+// none. The one place that knows these fields.
+nlohmann::json PresenceJson(const ProgrammerPresence& programmer);
 
 // "2026-12-07T20:18:12.345Z"
 std::string UtcTimestamp(std::chrono::system_clock::time_point time);
