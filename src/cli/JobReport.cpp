@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "cli/ExitCode.h"
+#include "cli/Terminal.h"
 
 namespace tarnwick::cli {
 
@@ -27,10 +28,19 @@ void AddReportOptions(CLI::App& command, ReportOptions& o) {
     command.add_option("--log", o.log,
                        "Append a JSON line about the job to this file (kept on disk before the "
                        "command ends; one that cannot be opened stops the command first)");
+    command.add_flag("--json", o.json,
+                     "Print the job as JSON lines on standard output (start, progress, end); "
+                     "the usual lines go to standard error");
 }
 
 JobReport::JobReport(std::string command, std::string file, const ReportOptions& o)
-    : options(o), started(std::chrono::steady_clock::now()) {
+    : options(o),
+      console(o.json ? std::cerr : std::cout, isatty(o.json ? STDERR_FILENO : STDOUT_FILENO) == 1,
+              TerminalColumns()),
+      started(std::chrono::steady_clock::now()) {
+    if (o.json) {
+        events.emplace(std::cout, console);
+    }
     record.time = std::chrono::system_clock::now();
     record.command = std::move(command);
     // The log is read later and elsewhere: the path must not depend on where the command ran.
@@ -54,7 +64,24 @@ int JobReport::Open() {
 }
 
 std::ostream& JobReport::Out() {
-    return std::cout;
+    return options.json ? std::cerr : std::cout;
+}
+
+ProgressObserver& JobReport::Progress() {
+    return events ? static_cast<ProgressObserver&>(*events) : console;
+}
+
+void JobReport::Start(std::optional<std::uint64_t> size, const ProgrammerPresence& programmer) {
+    SetProgrammer(programmer);
+    if (events && !events->Started()) {
+        events->Start(record.command, record.file, size, programmer);
+    }
+}
+
+void JobReport::Phase(std::string name) {
+    if (events) {
+        events->Phase(std::move(name));
+    }
 }
 
 void JobReport::SetProgrammer(const ProgrammerPresence& programmer) {
@@ -71,25 +98,30 @@ int JobReport::EndBeforeJob(int exit) {
 }
 
 int JobReport::End(int exit, std::string ending, std::string detail, std::optional<bool> verified) {
-    if (!log) {
-        return exit;
-    }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     record.seconds = took.count();
     record.exit = exit;
     record.ending = std::move(ending);
     record.detail = std::move(detail);
     record.verified = verified;
-    if (const Result<FileDigest> digest = DigestFile(record.file)) {
-        record.size = digest->size;
-        record.sha256 = digest->sha256;
+    if (log) {
+        if (const Result<FileDigest> digest = DigestFile(record.file)) {
+            record.size = digest->size;
+            record.sha256 = digest->sha256;
+        }
+        if (auto kept = log->Append(RecordLine(record, HostName())); !kept) {
+            std::cerr << "tarnwick-cli: the job's record was not kept: " << kept.error().Describe()
+                      << '\n';
+            record.exit = exit == kExitSuccess ? kExitLogFailed : exit;
+        }
     }
-    if (auto kept = log->Append(RecordLine(record, HostName())); !kept) {
-        std::cerr << "tarnwick-cli: the job's record was not kept: " << kept.error().Describe()
-                  << '\n';
-        return exit == kExitSuccess ? kExitLogFailed : exit;
+    if (events) {
+        if (!events->Started()) {
+            events->Start(record.command, record.file, record.size, record.programmer);
+        }
+        events->End(record.exit, record.ending, record.detail);
     }
-    return exit;
+    return record.exit;
 }
 
 }  // namespace tarnwick::cli

@@ -5,7 +5,9 @@
 #include <ostream>
 #include <string>
 
+#include "cli/ConsoleDisplay.h"
 #include "cli/JobRecord.h"
+#include "cli/JsonEvents.h"
 
 namespace CLI {
 class App;
@@ -14,7 +16,8 @@ class App;
 namespace tarnwick::cli {
 
 struct ReportOptions {
-    std::string log;  // append a record of the job here; empty: none
+    std::string log;    // append a record of the job here; empty: none
+    bool json = false;  // events on standard output; the person's lines go to standard error
 };
 
 // The ending of a command that failed outside its job: bad arguments, drives out of reach.
@@ -22,7 +25,8 @@ inline constexpr char kErrorEnding[] = "error";
 
 void AddReportOptions(CLI::App& command, ReportOptions& options);
 
-// What a write or read leaves besides its human lines: the --log record.
+// What a write or read shows and leaves: the person's display, the --log record and the --json
+// events.
 class JobReport {
   public:
     JobReport(std::string command, std::string file, const ReportOptions& options);
@@ -31,14 +35,22 @@ class JobReport {
     // why it cannot be used.
     int Open();
 
-    // The stream for the command's human lines.
+    // The stream and the display for the person's lines.
     std::ostream& Out();
+    ConsoleDisplay& Console() { return console; }
+    // Where the job's progress goes: the display, and the events with --json.
+    ProgressObserver& Progress();
+
+    // The job begins: `size` bytes (none when unknown) on this programmer (none while waiting).
+    void Start(std::optional<std::uint64_t> size, const ProgrammerPresence& programmer);
+    // The progress that follows is of this phase ("write", "verify", "read").
+    void Phase(std::string name);
 
     // The programmer the job runs on; kept when it has gone by the end.
     void SetProgrammer(const ProgrammerPresence& programmer);
 
-    // Keeps the record; returns `exit`, or the log's exit code when the record of an otherwise
-    // successful job could not be kept.
+    // Keeps the record and ends the events; returns `exit`, or the log's exit code when the record
+    // of an otherwise successful job could not be kept.
     int End(int exit, std::string ending, std::string detail,
             std::optional<bool> verified = std::nullopt);
 
@@ -48,6 +60,8 @@ class JobReport {
 
   private:
     const ReportOptions& options;
+    ConsoleDisplay console;
+    std::optional<JsonEvents> events;
     JobRecord record;
     std::chrono::steady_clock::time_point started;
     std::optional<JobLog> log;

@@ -83,7 +83,7 @@ int RunRead(const ReadOptions& o) {
         return code;
     }
     std::ostream& out = report.Out();
-    ConsoleDisplay console(out, StdoutIsTerminal(), TerminalColumns());
+    ConsoleDisplay& console = report.Console();
     // Before anything waits: opening a FIFO to write blocks until a reader comes.
     if (const Result<bool> file = CheckRegularFile(o.file); !file) {
         std::cerr << "tarnwick-cli: cannot write the output file: " << file.error().Describe()
@@ -95,13 +95,15 @@ int RunRead(const ReadOptions& o) {
     if (const int code = Prepare(o.target, console, session); code != kExitSuccess) {
         return report.EndBeforeJob(code);
     }
-    report.SetProgrammer(session->Discovery().Presence());
+    report.Start(static_cast<std::uint64_t>(o.length) / 512 * 512, session->Discovery().Presence());
+    report.Phase("read");
     if (o.length % 512 != 0) {
         console.Line("reading " + std::to_string(o.length / 512 * 512) +
                      " bytes: the length is rounded down to whole pages");
     }
     const ReadBackResult result = session->Run<ReadBackResult>([&](std::stop_token stop) {
-        return ReadFlashToFile(session->Link().Device(), o.file, o.length, &console, stop);
+        return ReadFlashToFile(session->Link().Device(), o.file, o.length, &report.Progress(),
+                               stop);
     });
     console.Finish();
     const ReadBackEnding ending = Interrupted() ? ReadBackEnding::Cancelled : result.ending;

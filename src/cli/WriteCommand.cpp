@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/ConsoleDisplay.h"
@@ -32,7 +33,7 @@ int RunWrite(const WriteOptions& o) {
         return code;
     }
     std::ostream& out = report.Out();
-    ConsoleDisplay console(out, StdoutIsTerminal(), TerminalColumns());
+    ConsoleDisplay& console = report.Console();
     // Before anything waits: a FIFO would block the job's open for good.
     const Result<bool> file = CheckRegularFile(o.file);
     if (!file) {
@@ -54,13 +55,16 @@ int RunWrite(const WriteOptions& o) {
     if (const int code = SelectProgrammer(o.target, *session, console); code != kExitSuccess) {
         return report.EndBeforeJob(code);
     }
-    report.SetProgrammer(session->Discovery().Presence());
+    std::error_code sizeError;
+    const std::uint64_t size = std::filesystem::file_size(o.file, sizeError);
+    report.Start(sizeError ? std::nullopt : std::optional(size), session->Discovery().Presence());
     session->SetAnnounceChanges(true);
 
     FirmwarePath path;
     path.Set(o.file);
     ProgramJob job(session->Link(), path, console, console, out);
-    job.SetProgressObserver(&console);
+    report.Phase("write");
+    job.SetProgressObserver(&report.Progress());
 
     std::optional<std::chrono::steady_clock::time_point> deadline;
     if (o.target.waitSeconds) {
@@ -79,8 +83,9 @@ int RunWrite(const WriteOptions& o) {
     Result<void> verify;
     if (result.ending == ProgramEnding::Success && o.verify && !Interrupted()) {
         console.Line("verifying..");
+        report.Phase("verify");
         verify = session->Run<Result<void>>([&](std::stop_token stop) {
-            return VerifyFlash(session->Link().Device(), o.file, &console, stop);
+            return VerifyFlash(session->Link().Device(), o.file, &report.Progress(), stop);
         });
         console.Finish();
     }
