@@ -1,11 +1,14 @@
-// The --log record: what a job leaves in the log, and that a log that cannot be kept stops the
-// command before the programmer is touched.
+// What a job leaves for scripts: the --log record (and that a log that cannot be kept stops the
+// command before the programmer is touched), and the --json events.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <vector>
@@ -19,9 +22,10 @@ namespace {
 using tarnwick::testing::PatternBytes;
 using tarnwick::testing::TempFile;
 
+// Runs tarnwick-cli with its standard output in dir/out.txt, its standard error in dir/err.txt.
 int RunCli(const std::string& args, const std::string& dir) {
     const std::string command = "timeout -s KILL 60 " + std::string(TARNWICK_CLI) + " " + args +
-                                " >" + dir + "/out.txt 2>&1";
+                                " >" + dir + "/out.txt 2>" + dir + "/err.txt";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -113,12 +117,44 @@ TEST(JobLog, OneThatCannotBeOpenedStopsTheCommandBeforeTheProgrammer) {
               "read " + image.Dir() + "/back.bin --length 512" + emulate}) {
             EXPECT_EQ(RunCli(args, image.Dir()), 13) << args;
             std::ostringstream output;
-            output << std::ifstream(image.Dir() + "/out.txt").rdbuf();
+            output << std::ifstream(image.Dir() + "/err.txt").rdbuf();
             EXPECT_NE(output.str().find("log"), std::string::npos) << output.str();
             // The emulated flash is saved when a command that reached the programmer ends.
             EXPECT_FALSE(std::filesystem::exists(flash)) << args;
             EXPECT_FALSE(std::filesystem::exists(image.Dir() + "/back.bin")) << args;
         }
+    }
+}
+
+TEST(JsonEvents, StdoutIsOnlyEventsFromStartToEnd) {
+    TempFile image(PatternBytes(300000));
+    const auto began = std::chrono::steady_clock::now();
+    ASSERT_EQ(
+        RunCli("write " + image.Path() + " --verify --json --emulate --emulate-latency-us 300",
+               image.Dir()),
+        0);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
+    const std::vector<nlohmann::json> events = Records(image.Dir() + "/out.txt");
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events.front()["event"], "start");
+    EXPECT_EQ(events.front()["size"], 300000);
+    EXPECT_TRUE(events.front()["programmer"].is_object());
+    EXPECT_EQ(events.back()["event"], "end");
+    EXPECT_EQ(events.back()["exit"], 0);
+    EXPECT_EQ(events.back()["ending"], "success");
+
+    std::map<std::string, std::vector<std::uint64_t>> done;  // by phase
+    for (std::size_t i = 1; i + 1 < events.size(); ++i) {
+        ASSERT_EQ(events[i]["event"], "progress") << events[i].dump();
+        EXPECT_EQ(events[i]["total"], 300000);
+        done[events[i]["phase"]].push_back(events[i]["done"]);
+    }
+    ASSERT_EQ(done.size(), 2u) << "write and verify";
+    for (const auto& [phase, counts] : done) {
+        EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end())) << phase;
+        EXPECT_EQ(counts.back(), 300000u) << phase;
+        // Ten a second, the first and the last: however slow the run, never one per page.
+        EXPECT_LE(counts.size(), 2 + static_cast<std::size_t>(10 * took.count())) << phase;
     }
 }
 
