@@ -11,19 +11,13 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "cli/ProgrammerJson.h"
 #include "jobs/FileKind.h"
 
 namespace tarnwick::cli {
 
 nlohmann::json PresenceJson(const ProgrammerPresence& programmer) {
-    if (!programmer) {
-        return nullptr;
-    }
-    nlohmann::json usb = nullptr;
-    if (programmer->usbDevice) {
-        usb = {{"bus", programmer->usbDevice->bus}, {"device", programmer->usbDevice->device}};
-    }
-    return {{"drive", programmer->drive}, {"node", programmer->driveName}, {"usb", usb}};
+    return programmer ? ProgrammerJson(*programmer) : nlohmann::json(nullptr);
 }
 
 std::string UtcTimestamp(std::chrono::system_clock::time_point time) {

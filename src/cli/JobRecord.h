@@ -27,8 +27,7 @@ struct JobRecord {
     std::optional<bool> verified;  // none when no verify was asked
 };
 
-// The programmer as records and events name it (drive, node, USB bus and device); null for
-// none. The one place that knows these fields.
+// The programmer as list --json shows it (ProgrammerJson); null for none.
 nlohmann::json PresenceJson(const ProgrammerPresence& programmer);
 
 // "2026-12-07T20:18:12.345Z"

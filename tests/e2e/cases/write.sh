@@ -16,7 +16,7 @@ expect_exit 0 "write --verify of a 1 MiB image ends in success" "$CLI" write "$W
     --log "$WORK/jobs.log"
 output_has "write --verify reports the flash verified" "$WORK/out" "verified: the flash holds the file byte for byte"
 check "write --log leaves one JSON line: success, verified, the image's SHA-256 and the programmer's node" \
-    test "$(jq -sr 'length, .[0].ending, .[0].verified, .[0].sha256, .[0].programmer.node' \
+    test "$(jq -sr 'length, .[0].ending, .[0].verified, .[0].sha256, .[0].programmer.name' \
         "$WORK/jobs.log" | paste -sd ' ')" = \
     "1 success true $(sha256sum <"$WORK/image.bin" | cut -d ' ' -f 1) $(sg_with_vendor "$VENDOR" | head -n 1)"
 commands_are "write --verify sends the link query, erases 16 blocks, writes 2048 pages each followed \
