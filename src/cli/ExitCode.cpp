@@ -42,7 +42,7 @@ const char* ExitCodeHelp() {
            "  10  interrupted\n"
            "  11  reading the flash back failed\n"
            "  12  the transfer test reported bad cycles\n"
-           "  13  --log cannot be opened for appending (nothing was done), or the job's\n"
+           "  14  --log cannot be opened for appending (nothing was done), or the job's\n"
            "      record could not be kept\n";
 }
 

@@ -20,7 +20,7 @@ enum ExitCode : int {
     kExitCancelled = 10,    // interrupted
     kExitReadFailed = 11,   // reading the flash back failed
     kExitTestErrors = 12,   // the transfer test reported bad cycles
-    kExitLogFailed = 13,    // --log cannot be opened (nothing done) or the record not kept
+    kExitLogFailed = 14,    // --log cannot be opened (nothing done) or the record not kept
 };
 
 ExitCode ExitCodeFor(ProgramEnding ending);

@@ -115,7 +115,7 @@ TEST(JobLog, OneThatCannotBeOpenedStopsTheCommandBeforeTheProgrammer) {
         for (const std::string& args :
              {"write " + image.Path() + emulate,
               "read " + image.Dir() + "/back.bin --length 512" + emulate}) {
-            EXPECT_EQ(RunCli(args, image.Dir()), 13) << args;
+            EXPECT_EQ(RunCli(args, image.Dir()), 14) << args;
             std::ostringstream output;
             output << std::ifstream(image.Dir() + "/err.txt").rdbuf();
             EXPECT_NE(output.str().find("log"), std::string::npos) << output.str();
