@@ -129,14 +129,19 @@ gadget_ctl() {
 # programmer [GADGET OPTIONS...]: starts gadget prog and waits until the kernel has its node.
 programmer() { gadget_start prog "$@" && wait_for_device "$VENDOR" >/dev/null; }
 
-# gadget_stop NAME: ends the gadget and checks its exit status (3 means the host sent a vendor
-# command that breaks the command tables), then waits until no programmer's node is left.
+# gadget_stop NAME...: ends the gadgets and checks each one's exit status (3 means the host sent
+# a vendor command that breaks the command tables), then waits until no programmer's node is
+# left. All are told to quit first: the wait would not end while one is still plugged in.
 gadget_stop() {
-    echo quit >"$WORK/$1/ctl"
-    wait "$(cat "$WORK/$1/pid")"
-    verdict "the host sent only well-formed vendor commands to gadget $1" $? \
-        "gadget exit status $?: $(tail -n 30 "$WORK/$1/log")"
-    rm -f "$WORK/$1/pid"
+    local name status
+    for name in "$@"; do echo quit >"$WORK/$name/ctl"; done
+    for name in "$@"; do
+        wait "$(cat "$WORK/$name/pid")"
+        status=$?
+        verdict "the host sent only well-formed vendor commands to gadget $name" $status \
+            "gadget exit status $status: $(tail -n 30 "$WORK/$name/log")"
+        rm -f "$WORK/$name/pid"
+    done
     wait_until 30 no_programmer
 }
 
