@@ -14,6 +14,7 @@ namespace tarnwick::cli {
 struct WriteOptions {
     std::string file;
     bool verify = false;
+    bool all = false;  // every programmer present, at once
     TargetOptions target;
     ReportOptions report;
 };
