@@ -96,18 +96,26 @@ Result<FileDigest> DigestFile(const std::string& path) {
 }
 
 Result<JobLog> JobLog::Open(const std::string& path) {
-    // Not a FIFO or a device: opening one could block, and a record there is no record.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        if (auto regular = RequireRegularFile(path, st.st_mode); !regular) {
-            return Fail(std::move(regular.error()));
-        }
-    }
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // Not a FIFO or a device: a record there is no record. Opened without blocking and judged
+    // by what was opened, so nothing swapped in under the name can make the open wait.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) {
         return SystemFault(path, errno);
     }
-    return JobLog(fd, path);
+    JobLog log(fd, path);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        return SystemFault(path, errno);
+    }
+    if (auto regular = RequireRegularFile(path, st.st_mode); !regular) {
+        return Fail(std::move(regular.error()));
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return SystemFault(path, errno);
+    }
+    return log;
 }
 
 JobLog::JobLog(int descriptor, std::string logPath) : fd(descriptor), path(std::move(logPath)) {}
