@@ -53,6 +53,13 @@ int RefuseFile(const std::string& file, JobReport& report) {
     return kExitSuccess;
 }
 
+// The file's size for the start of a job's report; none when it cannot be had.
+std::optional<std::uint64_t> SizeOf(const std::string& file) {
+    std::error_code error;
+    const std::uint64_t size = std::filesystem::file_size(file, error);
+    return error ? std::nullopt : std::optional(size);
+}
+
 struct Ending {
     int code;
     std::string name;
@@ -97,8 +104,7 @@ int RunWriteAll(const WriteOptions& o) {
         ProbeReport again;
         if (auto device = session.Discovery().ProbeDrive(probe.drive, &again)) {
             targets.push_back({std::move(device),
-                               {again.drive, again.driveName, again.identity.usbDevice,
-                                again.identity.usbPort, again.identity.usbSerial}});
+                               FoundProgrammer::Of(again.drive, again.driveName, again.identity)});
         }
     }
     if (targets.empty()) {
@@ -109,14 +115,13 @@ int RunWriteAll(const WriteOptions& o) {
 
     // One record per programmer: each report is opened on the log as the command's was.
     std::vector<std::unique_ptr<JobReport>> reports;
-    std::error_code sizeError;
-    const std::uint64_t size = std::filesystem::file_size(o.file, sizeError);
+    const std::optional<std::uint64_t> size = SizeOf(o.file);
     for (const WriteTarget& target : targets) {
         auto& report = reports.emplace_back(std::make_unique<JobReport>("write", o.file, o.report));
         if (const int code = report->Open(); code != kExitSuccess) {
             return code;
         }
-        report->Start(sizeError ? std::nullopt : std::optional(size), target.programmer);
+        report->Start(size, target.programmer);
         std::cout << "[" << TargetTag(target.programmer) << "] programmer: drive "
                   << int{target.programmer.drive} << " (" << target.programmer.driveName
                   << "), serial " << target.programmer.usbSerial.value_or("none") << '\n';
@@ -194,9 +199,7 @@ int RunWrite(const WriteOptions& o) {
     if (const int code = SelectProgrammer(o.target, *session, console); code != kExitSuccess) {
         return report.EndBeforeJob(code);
     }
-    std::error_code sizeError;
-    const std::uint64_t size = std::filesystem::file_size(o.file, sizeError);
-    report.Start(sizeError ? std::nullopt : std::optional(size), session->Discovery().Presence());
+    report.Start(SizeOf(o.file), session->Discovery().Presence());
     session->SetAnnounceChanges(true);
 
     FirmwarePath path;

@@ -136,9 +136,7 @@ ProgrammerPresence ProgrammerDiscovery::Presence() const {
         return std::nullopt;
     }
     const std::int8_t drive = link.DriveNumber();
-    StorageIdentity identity = link.Identity();
-    return FoundProgrammer{drive, drives.DriveName(drive), identity.usbDevice,
-                           std::move(identity.usbPort), std::move(identity.usbSerial)};
+    return FoundProgrammer::Of(drive, drives.DriveName(drive), link.Identity());
 }
 
 void ProgrammerDiscovery::ReportPresence() {

@@ -17,6 +17,12 @@ struct FoundProgrammer {
     std::optional<UsbDeviceAddress> usbDevice;
     std::string usbPort;
     std::optional<std::string> usbSerial;
+
+    // The drive under `drive` with what it said about itself.
+    static FoundProgrammer Of(std::int8_t drive, std::string driveName, StorageIdentity identity) {
+        return {drive, std::move(driveName), identity.usbDevice, std::move(identity.usbPort),
+                std::move(identity.usbSerial)};
+    }
 };
 
 // What discovery knows after a scan: the programmer, or none.
