@@ -34,12 +34,17 @@ void AddReportOptions(CLI::App& command, ReportOptions& o) {
 }
 
 JobReport::JobReport(std::string command, std::string file, const ReportOptions& o)
+    : JobReport(std::move(command), std::move(file), o, console, {}) {}
+
+JobReport::JobReport(std::string command, std::string file, const ReportOptions& o,
+                     ProgressObserver& human_, std::string target)
     : options(o),
       console(o.json ? std::cerr : std::cout, isatty(o.json ? STDERR_FILENO : STDOUT_FILENO) == 1,
               TerminalColumns()),
+      human(human_),
       started(std::chrono::steady_clock::now()) {
     if (o.json) {
-        events.emplace(std::cout, console);
+        events.emplace(std::cout, human, std::move(target));
     }
     record.time = std::chrono::system_clock::now();
     record.command = std::move(command);
@@ -68,7 +73,7 @@ std::ostream& JobReport::Out() {
 }
 
 ProgressObserver& JobReport::Progress() {
-    return events ? static_cast<ProgressObserver&>(*events) : console;
+    return events ? static_cast<ProgressObserver&>(*events) : human;
 }
 
 void JobReport::Start(std::optional<std::uint64_t> size, const ProgrammerPresence& programmer) {
@@ -113,6 +118,7 @@ int JobReport::End(int exit, std::string ending, std::string detail, std::option
             std::cerr << "tarnwick-cli: the job's record was not kept: " << kept.error().Describe()
                       << '\n';
             record.exit = exit == kExitSuccess ? kExitLogFailed : exit;
+            recordLost = true;
         }
     }
     if (events) {

@@ -30,6 +30,10 @@ void AddReportOptions(CLI::App& command, ReportOptions& options);
 class JobReport {
   public:
     JobReport(std::string command, std::string file, const ReportOptions& options);
+    // One job of several at once: its progress is shown by `human`, and its events name
+    // `target`.
+    JobReport(std::string command, std::string file, const ReportOptions& options,
+              ProgressObserver& human, std::string target);
 
     // Opens the log before anything else happens; returns 0, or the exit code after saying
     // why it cannot be used.
@@ -58,13 +62,18 @@ class JobReport {
     // (said already).
     int EndBeforeJob(int exit);
 
+    // The log could not take the record at End.
+    bool RecordLost() const { return recordLost; }
+
   private:
     const ReportOptions& options;
     ConsoleDisplay console;
+    ProgressObserver& human;
     std::optional<JsonEvents> events;
     JobRecord record;
     std::chrono::steady_clock::time_point started;
     std::optional<JobLog> log;
+    bool recordLost = false;
 };
 
 }  // namespace tarnwick::cli

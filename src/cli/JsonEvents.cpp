@@ -8,25 +8,33 @@ namespace tarnwick::cli {
 
 namespace {
 
+// One lock for every job's events: the jobs of a write to several programmers share the
+// output.
+std::mutex emitMutex;
+
 void Emit(std::ostream& out, const nlohmann::ordered_json& event) {
-    out << event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n'
-        << std::flush;
+    const std::string line =
+        event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
+    std::lock_guard lock(emitMutex);
+    out << line << std::flush;
 }
 
 }  // namespace
 
-JsonEvents::JsonEvents(std::ostream& output, ProgressObserver& display)
-    : out(output), human(display) {}
+JsonEvents::JsonEvents(std::ostream& output, ProgressObserver& display, std::string target_)
+    : out(output), human(display), target(std::move(target_)) {}
 
 void JsonEvents::Start(const std::string& command, const std::string& file,
                        std::optional<std::uint64_t> size, const ProgrammerPresence& programmer) {
     std::lock_guard lock(mutex);
     started = true;
-    Emit(out, {{"event", "start"},
-               {"command", command},
-               {"file", file},
-               {"size", size ? nlohmann::ordered_json(*size) : nullptr},
-               {"programmer", PresenceJson(programmer)}});
+    nlohmann::ordered_json event = {{"event", "start"}};
+    Tag(event);
+    event["command"] = command;
+    event["file"] = file;
+    event["size"] = size ? nlohmann::ordered_json(*size) : nullptr;
+    event["programmer"] = PresenceJson(programmer);
+    Emit(out, event);
 }
 
 void JsonEvents::Phase(std::string name) {
@@ -44,13 +52,42 @@ void JsonEvents::PageConfirmed(std::uint64_t bytesDone, std::uint64_t totalBytes
         return;
     }
     lastProgress = now;
-    Emit(out,
-         {{"event", "progress"}, {"phase", phase}, {"done", bytesDone}, {"total", totalBytes}});
+    nlohmann::ordered_json event = {{"event", "progress"}};
+    Tag(event);
+    event["phase"] = phase;
+    event["done"] = bytesDone;
+    event["total"] = totalBytes;
+    Emit(out, event);
 }
 
 void JsonEvents::End(int exit, const std::string& ending, const std::string& detail) {
     std::lock_guard lock(mutex);
-    Emit(out, {{"event", "end"}, {"exit", exit}, {"ending", ending}, {"detail", detail}});
+    nlohmann::ordered_json event = {{"event", "end"}};
+    Tag(event);
+    event["exit"] = exit;
+    event["ending"] = ending;
+    event["detail"] = detail;
+    Emit(out, event);
+}
+
+void JsonEvents::Tag(nlohmann::ordered_json& event) const {
+    if (!target.empty()) {
+        event["target"] = target;
+    }
+}
+
+void JsonEvents::Summary(std::ostream& out, int exit, int written, int failed,
+                         const std::vector<PortCount>& ports) {
+    nlohmann::ordered_json event = {
+        {"event", "summary"}, {"exit", exit}, {"written", written}, {"failed", failed}};
+    if (!ports.empty()) {
+        auto& list = event["ports"] = nlohmann::ordered_json::array();
+        for (const PortCount& port : ports) {
+            list.push_back(
+                {{"port", port.port}, {"written", port.written}, {"failed", port.failed}});
+        }
+    }
+    Emit(out, event);
 }
 
 }  // namespace tarnwick::cli

@@ -3,9 +3,11 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "jobs/ProgramJob.h"
 #include "link/ProgrammerPresence.h"
@@ -14,10 +16,12 @@ namespace tarnwick::cli {
 
 // --json: a job as JSON Lines for a script (docs/json-events.md): start, progress at most ten
 // times a second and at the end of each phase, end. Progress also goes on to the person's
-// display. Any thread; each event is flushed whole.
+// display. Any thread; each event is flushed whole, and events of several jobs at once never
+// tear each other's lines.
 class JsonEvents : public ProgressObserver {
   public:
-    JsonEvents(std::ostream& out, ProgressObserver& human);
+    // `target` names the programmer in every event when several are written at once.
+    JsonEvents(std::ostream& out, ProgressObserver& human, std::string target = {});
 
     void Start(const std::string& command, const std::string& file,
                std::optional<std::uint64_t> size, const ProgrammerPresence& programmer);
@@ -28,12 +32,25 @@ class JsonEvents : public ProgressObserver {
 
     bool Started() const { return started; }
 
+    // The last line of a command that wrote several programmers: its exit status and how many
+    // jobs succeeded and failed, and per port when given.
+    struct PortCount {
+        std::string port;
+        int written = 0;
+        int failed = 0;
+    };
+    static void Summary(std::ostream& out, int exit, int written, int failed,
+                        const std::vector<PortCount>& ports = {});
+
     static constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
   private:
+    void Tag(nlohmann::ordered_json& event) const;
+
     std::mutex mutex;
     std::ostream& out;
     ProgressObserver& human;
+    const std::string target;
     bool started = false;
     std::string phase;
     std::optional<std::chrono::steady_clock::time_point> lastProgress;
