@@ -9,10 +9,17 @@
 
 namespace tarnwick::cli {
 
-void AddTargetOptions(CLI::App& command, TargetOptions& o, bool allowWait) {
-    command.add_option("--device", o.device,
-                       "Use this programmer (/dev/sgN) instead of searching; it must still "
-                       "identify as the programmer");
+void AddTargetOptions(CLI::App& command, TargetOptions& o, bool allowWait, bool severalDevices) {
+    CLI::Option* device = command.add_option(
+        "--device", o.devices,
+        severalDevices ? "Use this programmer (/dev/sgN) instead of searching; it must still "
+                         "identify as the programmer. Given more than once, write them all at once"
+                       : "Use this programmer (/dev/sgN) instead of searching; it must still "
+                         "identify as the programmer");
+    device->type_name("/dev/sgN");
+    if (!severalDevices) {
+        device->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::Throw);
+    }
     if (allowWait) {
         command
             .add_option_function<std::string>(
@@ -56,22 +63,31 @@ std::optional<std::int8_t> DriveNumberOf(const std::string& path) {
     return static_cast<std::int8_t>(n + 1);
 }
 
+std::expected<std::pair<std::unique_ptr<PassThrough>, ProbeReport>, int> OpenNamedProgrammer(
+    const std::string& path, Session& session) {
+    const auto drive = DriveNumberOf(path);
+    if (!drive) {
+        std::cerr << "tarnwick-cli: --device expects /dev/sgN with N from 0 to "
+                  << kLastDriveNumber - 1 << ", got '" << path << "'\n";
+        return std::unexpected(kExitUsage);
+    }
+    ProbeReport report;
+    auto device = session.Discovery().ProbeDrive(*drive, &report);
+    if (!device) {
+        std::cerr << "tarnwick-cli: " << path << " is not the programmer: " << report.Describe()
+                  << '\n';
+        return std::unexpected(kExitNoProgrammer);
+    }
+    return std::pair(std::move(device), std::move(report));
+}
+
 int SelectProgrammer(const TargetOptions& o, Session& session, ConsoleDisplay& console) {
-    if (!o.device.empty()) {
-        const auto drive = DriveNumberOf(o.device);
-        if (!drive) {
-            std::cerr << "tarnwick-cli: --device expects /dev/sgN with N from 0 to "
-                      << kLastDriveNumber - 1 << ", got '" << o.device << "'\n";
-            return kExitUsage;
+    if (!o.devices.empty()) {
+        auto opened = OpenNamedProgrammer(o.devices.front(), session);
+        if (!opened) {
+            return opened.error();
         }
-        ProbeReport report;
-        auto device = session.Discovery().ProbeDrive(*drive, &report);
-        if (!device) {
-            std::cerr << "tarnwick-cli: " << o.device
-                      << " is not the programmer: " << report.Describe() << '\n';
-            return kExitNoProgrammer;
-        }
-        session.Link().Set(std::move(device), *drive, report.identity);
+        session.Link().Set(std::move(opened->first), opened->second.drive, opened->second.identity);
         return kExitSuccess;
     }
     ScanReport scan;

@@ -42,7 +42,8 @@ const char* ExitCodeHelp() {
            "  10  interrupted\n"
            "  11  reading the flash back failed\n"
            "  12  the transfer test reported bad cycles\n"
-           "  13  write --all: some programmers failed (the table says which)\n"
+           "  13  write to several programmers, or station: some jobs failed (the table\n"
+           "      says which)\n"
            "  14  --log cannot be opened for appending (nothing was done), or the job's\n"
            "      record could not be kept\n";
 }

@@ -20,7 +20,7 @@ enum ExitCode : int {
     kExitCancelled = 10,    // interrupted
     kExitReadFailed = 11,   // reading the flash back failed
     kExitTestErrors = 12,   // the transfer test reported bad cycles
-    kExitSomeFailed = 13,   // write --all: at least one programmer's job did not succeed
+    kExitSomeFailed = 13,   // several programmers or station: at least one job did not succeed
     kExitLogFailed = 14,    // --log cannot be opened (nothing done) or the record not kept
 };
 

@@ -1,67 +1,76 @@
 #include "cli/MultiWrite.h"
 
 #include <chrono>
-#include <mutex>
 #include <sstream>
 #include <thread>
 
-#include "cli/ProgressLine.h"
+#include "cli/ExitCode.h"
+#include "cli/Session.h"
 #include "jobs/VerifyFlash.h"
 
 namespace tarnwick::cli {
 
-namespace {
+std::string TargetTag(const FoundProgrammer& programmer) {
+    return programmer.usbPort.empty() ? programmer.driveName : programmer.usbPort;
+}
 
-// One programmer's display: whole lines with its tag, progress every 10 %. The lock only
-// keeps lines from tearing; it is never held across an exchange.
-class TaggedLines : public DisplaySink, public MessageBoxSink, public ProgressObserver {
-  public:
-    TaggedLines(std::string tag_, std::ostream& out_, std::mutex& outMutex_)
-        : tag("[" + std::move(tag_) + "] "), out(out_), outMutex(outMutex_) {}
-
-    void Send(const DisplayMessage& message) override {
-        if (message.command == DISPLAY_TEXT && message.text != nullptr) {
-            Line(message.text);
+std::vector<FoundProgrammer> ProgrammersPresent(Session& session) {
+    // An empty link first: a scan re-checks the current programmer instead of searching for
+    // it, and would report it apart.
+    session.Link().Clear();
+    ScanReport scan;
+    session.Discovery().FindProgrammer(&scan);
+    session.Link().Clear();
+    std::vector<FoundProgrammer> present;
+    for (const ProbeReport& probe : scan.probes) {
+        if (probe.verdict == ProbeVerdict::Programmer) {
+            present.push_back(FoundProgrammer::Of(probe.drive, probe.driveName, probe.identity));
         }
     }
-    void ShowMessage(const char* text) override { Line(text); }
-    void PageConfirmed(std::uint64_t done, std::uint64_t total) override {
-        const int tenth = total == 0 ? 10 : static_cast<int>(done * 10 / total);
-        if (tenth == lastTenth) {
-            return;
-        }
-        lastTenth = tenth;
-        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-        Line("progress " + FormatProgressLine(done, total, elapsed, 0));
-    }
+    return present;
+}
 
-    void Line(const std::string& text) {
-        std::lock_guard lock(outMutex);
-        out << tag << text << '\n' << std::flush;
+std::optional<WriteTarget> OpenTarget(Session& session, const FoundProgrammer& programmer) {
+    ProbeReport report;
+    auto device = session.Discovery().ProbeDrive(programmer.drive, &report);
+    // Another device under the same drive number is another plug: it waits for the next scan.
+    if (!device || report.identity.usbDevice != programmer.usbDevice) {
+        return std::nullopt;
     }
-    // The next phase counts its own progress and rate.
-    void NextPhase() {
-        started = std::chrono::steady_clock::now();
-        lastTenth = -1;
+    return WriteTarget{std::move(device),
+                       FoundProgrammer::Of(report.drive, report.driveName, report.identity)};
+}
+
+TargetEnding EndingOf(const TargetOutcome& outcome, bool verifyAsked, bool interrupted) {
+    const ProgramResult& result = outcome.result;
+    const std::optional<bool> verified =
+        verifyAsked ? std::optional(outcome.verifyRan && !outcome.verifyError) : std::nullopt;
+    if (result.ending != ProgramEnding::Success) {
+        return {ExitCodeFor(result.ending), ToString(result.ending),
+                result.fault ? result.fault->Describe() : std::string(), verified};
     }
+    if (outcome.verifyError) {
+        return {kExitVerifyFailed, "verify failed", *outcome.verifyError, verified};
+    }
+    // Nothing that reads as success once the person has asked to stop, whatever had ended.
+    if (interrupted) {
+        return {kExitCancelled, ToString(ProgramEnding::Cancelled),
+                "interrupted after the programmer confirmed every page", verified};
+    }
+    return {kExitSuccess, ToString(ProgramEnding::Success), {}, verified};
+}
 
-  private:
-    const std::string tag;
-    std::ostream& out;
-    std::mutex& outMutex;
-    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
-    int lastTenth = -1;
-};
-
-TargetOutcome WriteOne(const WriteTarget& target, const std::string& file, bool verify,
-                       TaggedLines& lines, std::stop_token stop) {
+TargetOutcome WriteOneTarget(const WriteTarget& target, const std::string& file, bool verify,
+                             ProgressBoard::Row& row, JobReport& report, std::stop_token stop) {
     ProgrammerLink link;
     link.Set(target.device, target.programmer.drive);
     FirmwarePath path;
     path.Set(file);
     std::ostringstream diagnostics;
-    ProgramJob job(link, path, lines, lines, diagnostics);
-    job.SetProgressObserver(&lines);
+    ProgramJob job(link, path, row, row, diagnostics);
+    job.SetProgressObserver(&report.Progress());
+    report.Phase("write");
+    row.NextPhase("writing");
 
     TargetOutcome outcome;
     const auto started = std::chrono::steady_clock::now();
@@ -71,40 +80,33 @@ TargetOutcome WriteOne(const WriteTarget& target, const std::string& file, bool 
     // The job's diagnostic line, tagged like the rest.
     std::istringstream kept(diagnostics.str());
     for (std::string line; std::getline(kept, line);) {
-        lines.Line(line);
+        row.Line(line);
     }
     if (outcome.result.ending == ProgramEnding::Success && verify && !stop.stop_requested()) {
-        lines.Line("verifying..");
-        lines.NextPhase();
+        row.Line("verifying..");
+        report.Phase("verify");
+        row.NextPhase("verifying");
         outcome.verifyRan = true;
-        if (Result<void> verified = VerifyFlash(target.device, file, &lines, stop); !verified) {
+        if (Result<void> verified = VerifyFlash(target.device, file, &report.Progress(), stop);
+            !verified) {
             outcome.verifyError = verified.error().Describe();
         }
     }
     return outcome;
 }
 
-}  // namespace
-
-std::string TargetTag(const FoundProgrammer& programmer) {
-    return programmer.usbPort.empty() ? programmer.driveName : programmer.usbPort;
-}
-
 std::vector<TargetOutcome> WriteEach(const std::vector<WriteTarget>& targets,
-                                     const std::string& file, bool verify, std::ostream& out,
+                                     const std::string& file, bool verify,
+                                     const std::vector<ProgressBoard::Row*>& rows,
+                                     const std::vector<std::unique_ptr<JobReport>>& reports,
                                      std::stop_token stop) {
-    std::mutex outMutex;
-    std::vector<TaggedLines> lines;
-    lines.reserve(targets.size());
-    for (const WriteTarget& target : targets) {
-        lines.emplace_back(TargetTag(target.programmer), out, outMutex);
-    }
     std::vector<TargetOutcome> outcomes(targets.size());
     {
         std::vector<std::jthread> workers;
         for (std::size_t i = 0; i < targets.size(); ++i) {
-            workers.emplace_back(
-                [&, i] { outcomes[i] = WriteOne(targets[i], file, verify, lines[i], stop); });
+            workers.emplace_back([&, i] {
+                outcomes[i] = WriteOneTarget(targets[i], file, verify, *rows[i], *reports[i], stop);
+            });
         }
     }  // joins every worker
     return outcomes;

@@ -102,6 +102,14 @@ void Session::WaitBriefly(int workerEnded) {
     }
 }
 
+bool Session::WaitForDeviceChange(std::chrono::milliseconds timeout) {
+    pollfd fd{monitor ? monitor->PollFd() : -1, POLLIN, 0};
+    if (poll(&fd, 1, static_cast<int>(timeout.count())) <= 0 || (fd.revents & POLLIN) == 0) {
+        return false;
+    }
+    return monitor->Dispatch([](const DeviceChange&) {}) > 0;
+}
+
 void Session::ShowPresence(const ProgrammerPresence& presence) {
     const bool present = presence.has_value();
     if (announce && shownPresent && present != *shownPresent) {

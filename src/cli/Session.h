@@ -48,6 +48,10 @@ class Session {
 
     static constexpr std::chrono::seconds kStopGrace{2};
 
+    // Waits up to `timeout` for a device change or a signal, without scanning: the caller
+    // scans its own way. True when devices changed. Needs the hot-plug monitor.
+    bool WaitForDeviceChange(std::chrono::milliseconds timeout);
+
     // Keeps the emulated flash when a flash file was named.
     tarnwick::Result<void> Close();
 

@@ -73,8 +73,19 @@ TEST(WriteEach, RunsAtOnceAndAFaultEndsOnlyItsProgrammer) {
          FoundProgrammer{2, "/dev/sg1", std::nullopt, "", std::nullopt}},
     };
     std::ostringstream out;
+    ProgressBoard board(out, false);
+    const ReportOptions noLog;
+    std::vector<ProgressBoard::Row*> rows;
+    std::vector<std::unique_ptr<JobReport>> reports;
+    for (const WriteTarget& target : targets) {
+        const std::string tag = TargetTag(target.programmer);
+        rows.push_back(&board.AddRow(tag, "waiting"));
+        reports.push_back(
+            std::make_unique<JobReport>("write", image.Path(), noLog, *rows.back(), tag));
+    }
 
-    const std::vector<TargetOutcome> outcomes = WriteEach(targets, image.Path(), true, out, {});
+    const std::vector<TargetOutcome> outcomes =
+        WriteEach(targets, image.Path(), true, rows, reports, {});
 
     EXPECT_FALSE(meeting.missed) << "the jobs did not run at the same time";
     ASSERT_EQ(outcomes.size(), 2u);
@@ -116,14 +127,17 @@ TEST(WriteAll, ExitsZeroOnlyWhenEveryProgrammerSucceeded) {
         {"--emulate --verify", 0, "emulated /dev/sg0  -                    success"},
         {"--emulate --emulate-fail-page 0x400", 13, "[emulated /dev/sg0] write failed:"},
         {"--emulate --emulate-unplugged", 9, "no programmer found"},
-        {"--emulate --json", 1, "excludes"},
+        {"--emulate --json", 0, R"({"event":"summary","exit":0,"written":1,"failed":0})"},
+        {"--emulate --wait 1", 1, "excludes"},
+        {"--emulate --device /dev/sg0 --device /dev/sg00", 1, "names emulated /dev/sg0 twice"},
     };
     for (const auto& c : cases) {
         const std::string out = image.Dir() + "/out.txt";
-        const int status =
-            std::system(("timeout -s KILL 60 " + std::string(TARNWICK_CLI) + " write " +
-                         image.Path() + " --all " + c.options + " >" + out + " 2>&1")
-                            .c_str());
+        const int status = std::system(
+            ("timeout -s KILL 60 " + std::string(TARNWICK_CLI) + " write " + image.Path() +
+             (c.options.find("--device") == std::string::npos ? " --all " : " ") + c.options +
+             " >" + out + " 2>&1")
+                .c_str());
         std::ostringstream output;
         output << std::ifstream(out).rdbuf();
         EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.exit) << c.options << "\n"
