@@ -3,6 +3,7 @@
 #include "cli/ExitCode.h"
 #include "cli/ListCommand.h"
 #include "cli/ServiceCommands.h"
+#include "cli/StationCommand.h"
 #include "cli/Terminal.h"
 #include "cli/WriteCommand.h"
 
@@ -17,10 +18,12 @@ int main(int argc, char** argv) {
     ListOptions list;
     ReadOptions read;
     TransferTestOptions transferTest;
+    StationOptions station;
     AddWriteCommand(app, write);
     AddListCommand(app, list);
     AddReadCommand(app, read);
     AddTransferTestCommand(app, transferTest);
+    AddStationCommand(app, station);
 
     try {
         app.parse(argc, argv);
@@ -37,6 +40,9 @@ int main(int argc, char** argv) {
     }
     if (app.got_subcommand("read")) {
         return RunRead(read);
+    }
+    if (app.got_subcommand("station")) {
+        return RunStation(station);
     }
     if (app.got_subcommand("transfer-test")) {
         return RunTransferTest(transferTest);
