@@ -37,7 +37,8 @@ ProgramResult WritePageUntilTaken(CCodeProgram& program, std::int64_t offset,
                                   const std::uint8_t* page, const std::stop_token& stop) {
     constexpr int kLimit = ProgramJob::kMaxResends;
     const auto address = static_cast<std::int32_t>(offset);
-    const std::string afterResends = " after " + std::to_string(kLimit) + " resends";
+    // Built only for a problem: a page that is taken at once needs no text (nor an allocation).
+    const auto afterResends = [] { return " after " + std::to_string(kLimit) + " resends"; };
     std::optional<Fault> lastProblem;  // why the last attempt was not taken, if not by request
     for (int attempt = 0; attempt <= kLimit; ++attempt) {
         if (attempt > 0 && stop.stop_requested()) {
@@ -47,14 +48,15 @@ ProgramResult WritePageUntilTaken(CCodeProgram& program, std::int64_t offset,
         // A request that failed may never have reached the programmer: a status query now would
         // tell about an earlier page, so none is sent and the page simply goes again.
         if (auto sent = program.WriteFlash(address, kPageSize, page); !sent) {
-            lastProblem = std::move(sent.error()).Within("the write request failed" + afterResends);
+            lastProblem =
+                std::move(sent.error()).Within("the write request failed" + afterResends());
             continue;
         }
         // A failed query or a reply with a wrong echo says nothing about the page, so it counts
         // as the programmer asking again.
         std::int32_t status = 1;
         if (auto asked = program.GetWriteStatus(status); !asked) {
-            lastProblem = std::move(asked.error()).Within("no write status" + afterResends);
+            lastProblem = std::move(asked.error()).Within("no write status" + afterResends());
             continue;
         }
         if (status == 0) {
