@@ -82,7 +82,12 @@ void Session::RunOnWorker(const std::function<void(std::stop_token)>& work) {
         if (leaveAt && (std::chrono::steady_clock::now() >= *leaveAt || InterruptCount() > 1)) {
             LeaveJobBehind();
         }
-        WaitBriefly(wake[0]);
+        // Woken by the worker's end, a device change or a signal; the time-out only covers a
+        // signal that lands between the look at the flag and the poll, and the grace period.
+        // Not shorter: a thread waking up ten times a second moves the job's thread between
+        // CPUs and costs it time on every command.
+        WaitBriefly(wake[0], leaveAt || wake[0] < 0 ? std::chrono::milliseconds(100)
+                                                    : std::chrono::milliseconds(1000));
     }
     runner.StopAndJoin();
     for (const int fd : wake) {
@@ -92,12 +97,13 @@ void Session::RunOnWorker(const std::function<void(std::stop_token)>& work) {
     }
 }
 
-void Session::WaitBriefly(int workerEnded) {
+void Session::WaitBriefly(int workerEnded, std::chrono::milliseconds timeout) {
     // A signal ends the poll at once: it is delivered to this thread alone. A negative
     // descriptor is left out by poll.
     std::array<pollfd, 2> fds{
         {{monitor ? monitor->PollFd() : -1, POLLIN, 0}, {workerEnded, POLLIN, 0}}};
-    if (poll(fds.data(), fds.size(), 100) > 0 && (fds[0].revents & POLLIN) != 0) {
+    if (poll(fds.data(), fds.size(), static_cast<int>(timeout.count())) > 0 &&
+        (fds[0].revents & POLLIN) != 0) {
         discovery.FollowDeviceChanges(*monitor);
     }
 }
