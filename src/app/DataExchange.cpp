@@ -3,6 +3,7 @@
 #include <QLineEdit>
 
 #include "app/AppTexts.h"
+#include "app/UiLanguage.h"
 
 namespace tarnwick {
 
@@ -24,7 +25,7 @@ bool DataExchange::FromControls(DialogData& data, QLineEdit& pathEdit, QLineEdit
     data.pathText = pathEdit.text();
     const auto length = ParseInteger(lengthEdit.text());
     if (!length) {
-        prompts.ShowMessage(QString::fromUtf8(texts::kEnterInteger));
+        prompts.ShowMessage(Ui(texts::kEnterInteger));
         lengthEdit.setFocus(Qt::OtherFocusReason);
         lengthEdit.selectAll();
         return false;

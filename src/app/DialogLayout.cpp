@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/AppIcons.h"
+#include "app/UiLanguage.h"
 #include "widgets/GradientProgressBar.h"
 
 namespace tarnwick {
@@ -27,7 +28,7 @@ void SubstituteFontOnce(const QString& family) {
 }
 
 QWidget* Create(const ControlTemplate& control, QWidget* parent) {
-    const QString text = QString::fromUtf8(control.text);
+    const QString text = Ui(control.text);
     switch (control.kind) {
         case ControlKind::Label: {
             auto* label = new QLabel(text, parent);
@@ -96,7 +97,7 @@ DialogControls DialogLayout::Build(QDialog& dialog, const DialogTemplate& dialog
     const DialogUnits units = DialogUnits::ForFont(font);
     DialogControls controls(units);
 
-    dialog.setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
+    dialog.setWindowTitle(Ui(dialogTemplate.caption));
     dialog.setFixedSize(units.ToPixels(dialogTemplate.width, dialogTemplate.height));
     dialog.setSizeGripEnabled(false);
 

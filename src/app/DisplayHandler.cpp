@@ -5,6 +5,7 @@
 
 #include "app/AppTexts.h"
 #include "app/DialogTemplate.h"
+#include "app/UiLanguage.h"
 
 namespace tarnwick {
 
@@ -25,7 +26,7 @@ void DisplayHandler::OnDisplayCommand(std::uintptr_t wParam, std::intptr_t lPara
 }
 
 void DisplayHandler::OnFileInfo() {
-    controls.SetText(ids::kInfoGroup, QString::fromUtf8(texts::kProgrammerFileInfo));
+    controls.SetText(ids::kInfoGroup, Ui(texts::kProgrammerFileInfo));
     LoadListFromFile(info.infoTextPath);
     const QString version =
         QString::asprintf("%08x-%04x", info.version[0], info.version[1]).toUpper();

@@ -5,6 +5,7 @@
 
 #include "app/AppTexts.h"
 #include "app/ExclusiveFileProbe.h"
+#include "app/UiLanguage.h"
 
 namespace tarnwick {
 
@@ -13,7 +14,7 @@ FileSelection::FileSelection(UserPrompts& userPrompts, FirmwarePath& path)
 
 FileSelection::Outcome FileSelection::Choose(DialogData& data) {
     // One entry, .bin files only, shown as it reads.
-    const auto chosen = prompts.ChooseFileToOpen(QString::fromUtf8(texts::kBinFilter));
+    const auto chosen = prompts.ChooseFileToOpen(Ui(texts::kBinFilter));
     if (!chosen) {
         return Outcome::Cancelled;
     }
@@ -27,7 +28,7 @@ FileSelection::Outcome FileSelection::Choose(DialogData& data) {
         // Cleared before the message box, whose loop runs while it shows.
         firmwarePath.Set({});
         std::cerr << "tarnwick: " << length.error().Describe() << '\n';
-        prompts.ShowMessage(QString::fromUtf8(texts::kOpenFileFailed));
+        prompts.ShowMessage(Ui(texts::kOpenFileFailed));
         return Outcome::Failed;
     }
     firmwarePath.Set(std::move(path));

@@ -8,6 +8,7 @@
 #include "app/ProgrammerDialog.h"
 #include "app/QtUserPrompts.h"
 #include "app/StartOptions.h"
+#include "app/UiLanguage.h"
 #include "backend/Backend.h"
 #include "platform/linux/SessionLock.h"
 
@@ -21,11 +22,13 @@ int ProgrammerApp::InitInstance(const QStringList& arguments) {
         return 2;
     }
 
+    // Before the first text is shown: the notice of a second copy is in the dialog's language.
+    const UiTranslations translations(QLocale::system(), std::cerr);
     QtUserPrompts prompts;
     const SessionLock instance = SessionLock::Acquire(texts::kInstanceLockName);
     if (instance.state() == SessionLock::State::HeldElsewhere) {
         std::cerr << "tarnwick: " << texts::kAlreadyRunning << " (" << instance.Path() << ")\n";
-        prompts.ShowMessage(QString::fromUtf8(texts::kAlreadyRunning));
+        prompts.ShowMessage(Ui(texts::kAlreadyRunning));
         return 0;
     }
     if (instance.state() == SessionLock::State::Unavailable) {
@@ -45,7 +48,7 @@ int ProgrammerApp::InitInstance(const QStringList& arguments) {
             return 2;
         }
         // Without the machine's drives the dialog still runs; it just never finds a programmer.
-        prompts.ShowMessage(QString::fromUtf8(texts::kInitError));
+        prompts.ShowMessage(Ui(texts::kInitError));
         backend = Backend::WithoutDrives();
     }
 

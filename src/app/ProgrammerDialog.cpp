@@ -20,6 +20,7 @@
 #include "app/DataExchange.h"
 #include "app/DialogLayout.h"
 #include "app/ExitCleanup.h"
+#include "app/UiLanguage.h"
 #include "app/UpdateToolPrompts.h"
 #include "app/WindowMessages.h"
 #include "jobs/ReadBack.h"
@@ -80,7 +81,7 @@ void ProgrammerDialog::OnInitDialog() {
     // The About item lives in the context menu (window managers keep their menus to
     // themselves); nothing to add here.
     if (!RegisterDeviceNotify()) {
-        services.prompts.ShowMessage(QString::fromUtf8(texts::kInitError));
+        services.prompts.ShowMessage(Ui(texts::kInitError));
     }
     tempDirectory = QFile::encodeName(QDir::tempPath()).toStdString() + "/";
     setWindowIcon(AppIcons::Icon(kIconApplication));
@@ -92,7 +93,7 @@ void ProgrammerDialog::OnInitDialog() {
             return WindowProc(message, wParam, lParam);
         },
         [this](const DisplayMessage& message) { ApplyDisplayMessage(*this, message); },
-        [this](const char* text) { services.prompts.ShowMessage(QString::fromUtf8(text)); });
+        [this](const char* text) { services.prompts.ShowMessage(Ui(text)); });
     discovery.Rescan();
     progressBar->SetRange(0, 100);
     progressBar->SetPos(0);
@@ -202,7 +203,7 @@ void ProgrammerDialog::OnUpdateFile() {
     if (!jobs.MayStart("the programming job")) {
         return;
     }
-    controls.SetText(ids::kInfoGroup, QString::fromUtf8(texts::kFileProgrammed));
+    controls.SetText(ids::kInfoGroup, Ui(texts::kFileProgrammed));
     jobs.Start();
 }
 
@@ -230,8 +231,7 @@ void ProgrammerDialog::OnReadFile() {
     if (!jobs.MayStart(kReadBackJob)) {
         return;
     }
-    const auto chosen =
-        services.prompts.ChooseFileToSave(QString::fromUtf8(texts::kReadBackFilter));
+    const auto chosen = services.prompts.ChooseFileToSave(Ui(texts::kReadBackFilter));
     if (!chosen) {
         return;
     }
@@ -244,7 +244,7 @@ void ProgrammerDialog::OnReadFile() {
         std::cerr << "tarnwick: flash read-back: "
                   << (opened.fault ? opened.fault->Describe() : std::string()) << '\n';
         if (const char* message = ReadBackMessage(opened.ending)) {
-            services.prompts.ShowMessage(QString::fromUtf8(message));
+            services.prompts.ShowMessage(Ui(message));
         }
         return;
     }
@@ -351,7 +351,7 @@ void ProgrammerDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void ProgrammerDialog::contextMenuEvent(QContextMenuEvent* event) {
-    const QString item = QString::fromUtf8(texts::kAboutMenuItem);
+    const QString item = Ui(texts::kAboutMenuItem);
     if (item.isEmpty()) {
         return;
     }
@@ -371,7 +371,8 @@ void ProgrammerDialog::DeleteLogLine(int index) {
 }
 
 void ProgrammerDialog::AppendLogLine(std::string_view text) {
-    logList->addItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    // A job's texts are its exact bytes; the person reads them in the dialog's language.
+    logList->addItem(Ui(text));
 }
 
 void ProgrammerDialog::SetBarColours(BarColours colours) {

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 
 #include "app/AppTexts.h"
+#include "app/UiLanguage.h"
 
 namespace tarnwick {
 
@@ -18,8 +19,8 @@ void QtUserPrompts::ShowMessage(const QString& text) {
 }
 
 std::optional<QString> QtUserPrompts::ChooseFileToOpen(const QString& filter) {
-    const QString path = QFileDialog::getOpenFileName(
-        owner.data(), QString::fromUtf8(texts::kOpenTitle), QString(), filter);
+    const QString path =
+        QFileDialog::getOpenFileName(owner.data(), Ui(texts::kOpenTitle), QString(), filter);
     if (path.isEmpty()) {
         return std::nullopt;
     }
@@ -27,7 +28,7 @@ std::optional<QString> QtUserPrompts::ChooseFileToOpen(const QString& filter) {
 }
 
 std::optional<QString> QtUserPrompts::ChooseNameToOpen(const QString& filter) {
-    QFileDialog dialog(owner.data(), QString::fromUtf8(texts::kOpenTitle), QString(), filter);
+    QFileDialog dialog(owner.data(), Ui(texts::kOpenTitle), QString(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);  // a name that does not exist is taken as well
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
@@ -38,8 +39,8 @@ std::optional<QString> QtUserPrompts::ChooseNameToOpen(const QString& filter) {
 
 std::optional<QString> QtUserPrompts::ChooseFileToSave(const QString& filter) {
     // Qt's save dialog asks before it lets an existing file be chosen.
-    const QString path = QFileDialog::getSaveFileName(
-        owner.data(), QString::fromUtf8(texts::kSaveTitle), QString(), filter);
+    const QString path =
+        QFileDialog::getSaveFileName(owner.data(), Ui(texts::kSaveTitle), QString(), filter);
     if (path.isEmpty()) {
         return std::nullopt;
     }

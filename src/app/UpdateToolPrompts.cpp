@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/UiLanguage.h"
 #include "service/UpdateTool.h"
 
 namespace tarnwick {
@@ -19,7 +20,7 @@ UpdateToolPrompts::UpdateToolPrompts(UserPrompts& userPrompts, DialogData& dialo
     : prompts(userPrompts), data(dialogData), refreshFields(std::move(refresh)) {}
 
 std::optional<std::string> UpdateToolPrompts::ChooseImagePath() {
-    const auto chosen = prompts.ChooseNameToOpen(FromUtf8(kImageFileFilter));
+    const auto chosen = prompts.ChooseNameToOpen(Ui(kImageFileFilter));
     if (!chosen) {
         return std::nullopt;
     }
@@ -31,7 +32,7 @@ void UpdateToolPrompts::SetPathText(const std::string& path) {
 }
 
 void UpdateToolPrompts::ShowMessage(const std::string& text) {
-    prompts.ShowMessage(FromUtf8(text));
+    prompts.ShowMessage(Ui(text));
 }
 
 void UpdateToolPrompts::RefreshFields() {
