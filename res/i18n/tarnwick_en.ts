@@ -147,5 +147,29 @@
         <source>写入数据完成..</source>
         <translation>Write finished..</translation>
     </message>
+    <message>
+        <source>烧写器已连接：%1</source>
+        <translation>Programmer present on %1</translation>
+    </message>
+    <message>
+        <source>烧写器已连接：%1（USB 端口 %2）</source>
+        <translation>Programmer present on %1 (USB port %2)</translation>
+    </message>
+    <message>
+        <source>烧写器已连接：%1（USB 端口 %2，序列号 %3）</source>
+        <translation>Programmer present on %1 (USB port %2, serial %3)</translation>
+    </message>
+    <message>
+        <source>烧写器已连接：%1（序列号 %2）</source>
+        <translation>Programmer present on %1 (serial %2)</translation>
+    </message>
+    <message>
+        <source>未找到烧写器。
+运行 tarnwick-cli list 可查看每个设备未被当作烧写器的原因；
+安装 Tarnwick 的 udev 规则后，无需 root 权限即可使用烧写器。</source>
+        <translation>No programmer found.
+"tarnwick-cli list" tells why each drive is not taken for it;
+the udev rule that comes with Tarnwick gives access without root.</translation>
+    </message>
 </context>
 </TS>

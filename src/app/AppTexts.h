@@ -23,6 +23,16 @@ inline constexpr const char* kReadBackFilter = "BIN 文件 Files (*.bin);;All Fi
 inline constexpr const char* kProgrammerFileInfo = "烧写器文件信息";
 inline constexpr const char* kFileProgrammed = "文件信息--已经烧写";
 
+// The status icon's tooltip: where the programmer is, or what to do when there is none.
+inline constexpr const char* kPresentOn = "烧写器已连接：%1";
+inline constexpr const char* kPresentOnPort = "烧写器已连接：%1（USB 端口 %2）";
+inline constexpr const char* kPresentOnPortSerial = "烧写器已连接：%1（USB 端口 %2，序列号 %3）";
+inline constexpr const char* kPresentOnSerial = "烧写器已连接：%1（序列号 %2）";
+inline constexpr const char* kNoProgrammerFound =
+    "未找到烧写器。\n"
+    "运行 tarnwick-cli list 可查看每个设备未被当作烧写器的原因；\n"
+    "安装 Tarnwick 的 udev 规则后，无需 root 权限即可使用烧写器。";
+
 // The name that marks a running copy in the user's session.
 inline constexpr const char* kInstanceLockName = "KX417 spi flash Quillon001";
 

@@ -20,6 +20,7 @@
 #include "app/DataExchange.h"
 #include "app/DialogLayout.h"
 #include "app/ExitCleanup.h"
+#include "app/StatusToolTip.h"
 #include "app/UiLanguage.h"
 #include "app/UpdateToolPrompts.h"
 #include "app/WindowMessages.h"
@@ -405,6 +406,7 @@ void ProgrammerDialog::ShowPresence(const ProgrammerPresence& presence) {
         SetStatusIcon(kIconNoProgrammer);
         ClearLog(*this);
     }
+    statusIcon->setToolTip(StatusToolTip(presence));
 }
 
 void ProgrammerDialog::SetStatusIcon(int icon) {
