@@ -9,10 +9,11 @@ namespace {
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 }  // namespace
 
-ConsoleDisplay::ConsoleDisplay(std::ostream& output, bool isTerminal, int width)
+ConsoleDisplay::ConsoleDisplay(std::ostream& output, bool isTerminal, int width, bool progress)
     : out(output),
       terminal(isTerminal),
       columns(width),
+      showProgress(progress),
       started(std::chrono::steady_clock::now()) {}
 
 void ConsoleDisplay::Send(const DisplayMessage& message) {
@@ -23,6 +24,7 @@ void ConsoleDisplay::Send(const DisplayMessage& message) {
         started = std::chrono::steady_clock::now();
         done = total = 0;
         lastTenth = -1;
+        completed = false;
     }
     // Progress comes with bytes through PageConfirmed; the button and the bar colours have no
     // counterpart here: the front end prints the outcome itself.
@@ -36,8 +38,19 @@ void ConsoleDisplay::PageConfirmed(std::uint64_t bytesDone, std::uint64_t totalB
     std::lock_guard lock(mutex);
     done = bytesDone;
     total = totalBytes;
+    if (!showProgress) {
+        return;
+    }
     if (terminal) {
-        DrawBar(bytesDone >= totalBytes);
+        if (bytesDone < totalBytes) {
+            DrawBar(false);
+        } else if (!completed) {
+            // Complete: left on its own line, and not drawn again under the lines that follow.
+            DrawBar(true);
+            out << '\n' << std::flush;
+            barShown = false;
+            completed = true;
+        }
         return;
     }
     const int tenth = totalBytes == 0 ? 10 : static_cast<int>(bytesDone * 10 / totalBytes);
@@ -52,7 +65,7 @@ void ConsoleDisplay::Line(const std::string& text) {
     std::lock_guard lock(mutex);
     ClearBar();
     out << text << '\n';
-    if (barShown || (terminal && total > 0)) {
+    if (barShown) {
         DrawBar(true);
     }
     out << std::flush;
@@ -69,6 +82,7 @@ void ConsoleDisplay::Finish() {
     started = std::chrono::steady_clock::now();
     done = total = 0;
     lastTenth = -1;
+    completed = false;
 }
 
 void ConsoleDisplay::ClearBar() {

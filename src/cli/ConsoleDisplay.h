@@ -14,7 +14,8 @@ namespace tarnwick::cli {
 // or as a plain line every 10 % otherwise. Any thread; each call returns once written.
 class ConsoleDisplay : public DisplaySink, public MessageBoxSink, public ProgressObserver {
   public:
-    ConsoleDisplay(std::ostream& out, bool terminal, int columns = 80);
+    // `progress` false: messages only (-q).
+    ConsoleDisplay(std::ostream& out, bool terminal, int columns = 80, bool progress = true);
 
     void Send(const DisplayMessage& message) override;
     void ShowMessage(const char* text) override;
@@ -33,12 +34,14 @@ class ConsoleDisplay : public DisplaySink, public MessageBoxSink, public Progres
     std::ostream& out;
     const bool terminal;
     const int columns;
+    const bool showProgress;
     std::chrono::steady_clock::time_point started;
     std::chrono::steady_clock::time_point lastDraw;
     std::uint64_t done = 0;
     std::uint64_t total = 0;
     int lastTenth = -1;
     bool barShown = false;
+    bool completed = false;  // the bar reached its end and was left on its own line
 };
 
 }  // namespace tarnwick::cli

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace tarnwick::cli {
 
@@ -21,35 +22,77 @@ std::string FormatBytes(double bytes) {
     return buf;
 }
 
+namespace {
+
+// The narrowest bar worth drawing.
+constexpr int kMinBar = 5;
+constexpr int kMaxBar = 40;
+
+// "01:05 left"; at most "99:59" so the field keeps its width.
+std::string TimeLeft(double seconds) {
+    const long left = std::clamp(static_cast<long>(seconds + 0.5), 0L, 99L * 60 + 59);
+    char text[48];
+    std::snprintf(text, sizeof text, "%02ld:%02ld left", left / 60, left % 60);
+    return text;
+}
+
+}  // namespace
+
 std::string FormatProgressLine(std::uint64_t done, std::uint64_t total,
                                std::chrono::duration<double> elapsed, int width) {
     done = std::min(done, total);
     const double fraction =
         total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
-
-    char tail[128];
-    int used = std::snprintf(tail, sizeof tail, " %3d%%  %s / %s", static_cast<int>(fraction * 100),
-                             FormatBytes(static_cast<double>(done)).c_str(),
-                             FormatBytes(static_cast<double>(total)).c_str());
+    const int percent = static_cast<int>(fraction * 100);
+    const std::string doneText = FormatBytes(static_cast<double>(done));
+    const std::string totalText = FormatBytes(static_cast<double>(total));
+    // The rate and the time left only once there is something to measure.
     const double seconds = elapsed.count();
-    if (seconds > 0.05 && done > 0) {
-        const double rate = static_cast<double>(done) / seconds;
-        const auto left = static_cast<long>(static_cast<double>(total - done) / rate + 0.5);
-        std::snprintf(tail + used, sizeof tail - static_cast<std::size_t>(used),
-                      "  %s/s  %02ld:%02ld left", FormatBytes(rate).c_str(), left / 60, left % 60);
+    const std::optional<double> rate = seconds > 0.05 && done > 0
+                                           ? std::optional(static_cast<double>(done) / seconds)
+                                           : std::nullopt;
+    char text[160];
+    if (width <= 0) {  // a line of its own
+        int used = std::snprintf(text, sizeof text, "%3d%%  %s / %s", percent, doneText.c_str(),
+                                 totalText.c_str());
+        if (rate) {
+            std::snprintf(text + used, sizeof text - static_cast<std::size_t>(used), "  %s/s  %s",
+                          FormatBytes(*rate).c_str(),
+                          TimeLeft(static_cast<double>(total - done) / *rate).c_str());
+        }
+        return text;
     }
 
-    const std::string text = tail;
-    const int barWidth = std::clamp(width - static_cast<int>(text.size()) - 3, 0, 40);
-    if (barWidth < 5) {
-        return text.substr(1);
+    // On a terminal every field has a fixed width, so the bar keeps its width while the numbers
+    // change; what does not fit goes, the rate and the time left first. The last column stays
+    // free: some terminals wrap when it is written.
+    std::snprintf(text, sizeof text, " %3d%%", percent);
+    const std::string percentField = text;
+    std::snprintf(text, sizeof text, "  %10s / %-10s", doneText.c_str(), totalText.c_str());
+    const std::string amountField = text;
+    std::snprintf(
+        text, sizeof text, "  %10s/s  %s", rate ? FormatBytes(*rate).c_str() : "",
+        rate ? TimeLeft(static_cast<double>(total - done) / *rate).c_str() : "          ");
+    const std::string paceField = text;
+
+    const int usable = width - 1;
+    std::string tail = percentField + amountField + paceField;
+    for (const std::string& shorter : {percentField + amountField, percentField}) {
+        if (static_cast<int>(tail.size()) + 2 + kMinBar <= usable) {
+            break;
+        }
+        tail = shorter;
+    }
+    const int barWidth = std::min(usable - static_cast<int>(tail.size()) - 2, kMaxBar);
+    if (barWidth < kMinBar) {
+        return tail.substr(1, static_cast<std::size_t>(std::max(usable, 0)));
     }
     const int filled = static_cast<int>(fraction * barWidth);
     std::string line = "[";
     line.append(static_cast<std::size_t>(filled), '#');
     line.append(static_cast<std::size_t>(barWidth - filled), '-');
     line += "]";
-    return line + text;
+    return line + tail;
 }
 
 }  // namespace tarnwick::cli

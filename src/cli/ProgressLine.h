@@ -6,8 +6,10 @@
 
 namespace tarnwick::cli {
 
-// "[#######-----]  42%  430.1 KiB / 1.0 MiB  512.0 KiB/s  00:01 left", fitted to `width`
-// columns. Rate and time left are left out until there is something to measure.
+// "[#######-----]  42%  430.1 KiB / 1.0 MiB  512.0 KiB/s  00:01 left" in `width` columns less
+// one, the bar keeping its width as the numbers change; narrower, the rate and time left go
+// first. Width 0: the same without the bar, for a line of its own. Rate and time left are left
+// out until there is something to measure.
 std::string FormatProgressLine(std::uint64_t done, std::uint64_t total,
                                std::chrono::duration<double> elapsed, int width);
 
