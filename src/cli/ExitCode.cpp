@@ -1,5 +1,8 @@
 #include "cli/ExitCode.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace tarnwick::cli {
 
 ExitCode ExitCodeFor(ProgramEnding ending) {
@@ -26,26 +29,51 @@ ExitCode ExitCodeFor(ProgramEnding ending) {
     return kExitUsage;
 }
 
-const char* ExitCodeHelp() {
-    return "Exit status:\n"
-           "   0  written and confirmed by the programmer (and verified with --verify)\n"
-           "   1  usage error or unexpected failure\n"
-           "   2  no firmware file: none given, or it does not exist\n"
-           "   3  the programmer does not answer\n"
-           "   4  the firmware file cannot be opened or read, or read's output file cannot be\n"
-           "      written (a directory, FIFO, socket or device is refused at once)\n"
-           "   5  erasing the flash failed\n"
-           "   6  writing the flash failed\n"
-           "   7  --verify found the flash different from the file\n"
-           "   8  the firmware file is empty\n"
-           "   9  no programmer found\n"
-           "  10  interrupted\n"
-           "  11  reading the flash back failed\n"
-           "  12  the transfer test reported bad cycles\n"
-           "  13  write to several programmers, or station: some jobs failed (the table\n"
-           "      says which)\n"
-           "  14  --log cannot be opened for appending (nothing was done), or the job's\n"
-           "      record could not be kept\n";
+namespace {
+
+constexpr struct {
+    int code;
+    const char* text;
+} kMeanings[] = {
+    {kExitSuccess, "written and confirmed by the programmer (and verified with --verify)"},
+    {kExitUsage, "usage error or unexpected failure"},
+    {kExitNoFile, "no firmware file: none given, or it does not exist"},
+    {kExitNotAnswering, "the programmer does not answer"},
+    {kExitOpenFailed,
+     "the firmware file cannot be opened or read, or read's output file cannot be\n"
+     "      written (a directory, FIFO, socket or device is refused at once)"},
+    {kExitEraseFailed, "erasing the flash failed"},
+    {kExitWriteFailed, "writing the flash failed"},
+    {kExitVerifyFailed, "--verify found the flash different from the file"},
+    {kExitEmptyFile, "the firmware file is empty"},
+    {kExitNoProgrammer, "no programmer found"},
+    {kExitCancelled, "interrupted"},
+    {kExitReadFailed, "reading the flash back failed"},
+    {kExitTestErrors, "the transfer test reported bad cycles"},
+    {kExitSomeFailed,
+     "write to several programmers, or station: some jobs failed (the table\n"
+     "      says which)"},
+    {kExitLogFailed,
+     "--log cannot be opened for appending (nothing was done), or the job's\n"
+     "      record could not be kept"},
+};
+
+}  // namespace
+
+std::string ExitCodeHelp(std::initializer_list<int> codes, const char* success) {
+    std::string help = "Exit status:\n";
+    for (const auto& meaning : kMeanings) {
+        if (codes.size() > 0 &&
+            std::find(codes.begin(), codes.end(), meaning.code) == codes.end()) {
+            continue;
+        }
+        char number[8];
+        std::snprintf(number, sizeof number, "%4d  ", meaning.code);
+        help += number;
+        help += meaning.code == kExitSuccess && success != nullptr ? success : meaning.text;
+        help += '\n';
+    }
+    return help;
 }
 
 }  // namespace tarnwick::cli

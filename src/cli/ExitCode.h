@@ -1,5 +1,8 @@
 #pragma once
 
+#include <initializer_list>
+#include <string>
+
 #include "jobs/ProgramJob.h"
 
 namespace tarnwick::cli {
@@ -26,7 +29,8 @@ enum ExitCode : int {
 
 ExitCode ExitCodeFor(ProgramEnding ending);
 
-// The table above in words, for --help.
-const char* ExitCodeHelp();
+// The table above in words, for --help: the statuses `codes` names (all when empty), status 0
+// in the words `success` gives when given.
+std::string ExitCodeHelp(std::initializer_list<int> codes = {}, const char* success = nullptr);
 
 }  // namespace tarnwick::cli

@@ -30,7 +30,8 @@ void AddReportOptions(CLI::App& command, ReportOptions& o) {
                        "command ends; one that cannot be opened stops the command first)");
     command.add_flag("--json", o.json,
                      "Print the job as JSON lines on standard output (start, progress, end); "
-                     "the usual lines go to standard error");
+                     "the usual results go to standard error");
+    command.add_flag("-q,--quiet", o.quiet, "Show no progress");
 }
 
 JobReport::JobReport(std::string command, std::string file, const ReportOptions& o)
@@ -39,8 +40,7 @@ JobReport::JobReport(std::string command, std::string file, const ReportOptions&
 JobReport::JobReport(std::string command, std::string file, const ReportOptions& o,
                      ProgressObserver& human_, std::string target)
     : options(o),
-      console(o.json ? std::cerr : std::cout, isatty(o.json ? STDERR_FILENO : STDOUT_FILENO) == 1,
-              TerminalColumns()),
+      console(std::cerr, ProgressIsOnTerminal(), TerminalColumns(), !o.quiet),
       human(human_),
       started(std::chrono::steady_clock::now()) {
     if (o.json) {

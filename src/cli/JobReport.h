@@ -16,8 +16,9 @@ class App;
 namespace tarnwick::cli {
 
 struct ReportOptions {
-    std::string log;    // append a record of the job here; empty: none
-    bool json = false;  // events on standard output; the person's lines go to standard error
+    std::string log;     // append a record of the job here; empty: none
+    bool json = false;   // events on standard output; results go to standard error too
+    bool quiet = false;  // no progress
 };
 
 // The ending of a command that failed outside its job: bad arguments, drives out of reach.
@@ -39,7 +40,8 @@ class JobReport {
     // why it cannot be used.
     int Open();
 
-    // The stream and the display for the person's lines.
+    // Where results go (standard output; standard error with --json). The job's running lines
+    // and progress go to the display, on standard error.
     std::ostream& Out();
     ConsoleDisplay& Console() { return console; }
     // Where the job's progress goes: the display, and the events with --json.

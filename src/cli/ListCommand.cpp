@@ -55,33 +55,44 @@ void AddListCommand(CLI::App& app, ListOptions& o) {
         "carry the drive's USB port path (\"port\", e.g. \"1-2.3\"), \"bus\" and \"device\" "
         "numbers and \"serial\"; each is null when not known");
     AddEmulatorOptions(*list, o.emulator);
-    list->footer("Exit status: 0 when a programmer was found, 9 when none was.");
+    list->footer(ExitCodeHelp({0, 1, 9}, "a programmer was found"));
+}
+
+// The probes in runs: a run of drive numbers one after the other that are all missing is one
+// entry (first, last); every other probe is an entry of its own.
+std::vector<std::pair<std::size_t, std::size_t>> FoldMissing(
+    const std::vector<ProbeReport>& probes) {
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    for (std::size_t i = 0; i < probes.size();) {
+        std::size_t j = i;
+        while (probes[i].verdict == ProbeVerdict::NoSuchDrive && j + 1 < probes.size() &&
+               probes[j + 1].verdict == ProbeVerdict::NoSuchDrive &&
+               probes[j + 1].drive == probes[j].drive + 1) {
+            ++j;
+        }
+        runs.emplace_back(i, j);
+        i = j + 1;
+    }
+    return runs;
+}
+
+std::string MissingRunText(const ProbeReport& first, const ProbeReport& last) {
+    return "drives " + std::to_string(first.drive) + " to " + std::to_string(last.drive) + " (" +
+           first.driveName + " to " + last.driveName + "): no such drive";
 }
 
 void PrintScan(std::ostream& out, const ScanReport& report, const ProgrammerPresence& current) {
     std::size_t missing = 0;
     std::size_t others = 0;
     const auto& probes = report.probes;
-    for (std::size_t i = 0; i < probes.size();) {
+    for (const auto& [i, j] : FoldMissing(probes)) {
         if (probes[i].verdict != ProbeVerdict::NoSuchDrive) {
             out << ProbeLine(probes[i]) << '\n';
             others += probes[i].verdict != ProbeVerdict::Skipped;
-            ++i;
             continue;
         }
-        std::size_t j = i;
-        while (j + 1 < probes.size() && probes[j + 1].verdict == ProbeVerdict::NoSuchDrive &&
-               probes[j + 1].drive == probes[j].drive + 1) {
-            ++j;
-        }
-        if (i == j) {
-            out << probes[i].Describe() << '\n';
-        } else {
-            out << "drives " << int{probes[i].drive} << " to " << int{probes[j].drive} << " ("
-                << probes[i].driveName << " to " << probes[j].driveName << "): no such drive\n";
-        }
+        out << (i == j ? probes[i].Describe() : MissingRunText(probes[i], probes[j])) << '\n';
         missing += j - i + 1;
-        i = j + 1;
     }
     if (others == 0 && missing > 0) {
         out << "no SCSI generic devices here: none of the " << missing
@@ -100,7 +111,8 @@ void PrintScan(std::ostream& out, const ScanReport& report, const ProgrammerPres
 
 void PrintScanJson(std::ostream& out, const ScanReport& report, const ProgrammerPresence& current) {
     nlohmann::json probes = nlohmann::json::array();
-    for (const ProbeReport& p : report.probes) {
+    for (const auto& [i, j] : FoldMissing(report.probes)) {
+        const ProbeReport& p = report.probes[i];
         nlohmann::json probe{
             {"drive", int{p.drive}},
             {"name", p.driveName},
@@ -109,7 +121,11 @@ void PrintScanJson(std::ostream& out, const ScanReport& report, const Programmer
             {"usb", p.identity.usb},
             {"vendor", p.identity.vendor ? nlohmann::json(*p.identity.vendor) : nlohmann::json()},
             {"error", p.error},
-            {"description", p.Describe()}};
+            {"description", i == j ? p.Describe() : MissingRunText(p, report.probes[j])}};
+        if (i != j) {  // a run of missing drives, as the text folds it
+            probe["last_drive"] = int{report.probes[j].drive};
+            probe["last_name"] = report.probes[j].driveName;
+        }
         AddUsbIdentityJson(probe, p.identity);
         probes.push_back(std::move(probe));
     }
@@ -120,7 +136,7 @@ void PrintScanJson(std::ostream& out, const ScanReport& report, const Programmer
 }
 
 int RunList(const ListOptions& o) {
-    ConsoleDisplay console(std::cout, false);
+    ConsoleDisplay console(std::cerr, false);
     auto opened = Session::Open(o.emulator, false, console);
     if (!opened) {
         std::cerr << "tarnwick-cli: " << opened.error().Describe() << '\n';

@@ -10,8 +10,8 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
 }  // namespace
 
-ProgressBoard::ProgressBoard(std::ostream& out_, bool terminal_, int columns_)
-    : out(out_), terminal(terminal_), columns(columns_) {}
+ProgressBoard::ProgressBoard(std::ostream& out_, bool terminal_, int columns_, bool progress)
+    : out(out_), terminal(terminal_), columns(columns_), showProgress(progress) {}
 
 ProgressBoard::Row::Row(ProgressBoard& board_, std::string tag_)
     : board(board_), tag(std::move(tag_)) {}
@@ -83,6 +83,9 @@ void ProgressBoard::Message(const Row& row, const std::string& text) {
 }
 
 void ProgressBoard::Progress(Row& row, std::uint64_t done, std::uint64_t total) {
+    if (!showProgress) {
+        return;
+    }
     std::lock_guard lock(mutex);
     row.done = done;
     row.total = total;

@@ -18,7 +18,8 @@ namespace tarnwick::cli {
 // own, tagged with the programmer. Any thread.
 class ProgressBoard {
   public:
-    ProgressBoard(std::ostream& out, bool terminal, int columns = 80);
+    // `progress` false: messages and states only (-q).
+    ProgressBoard(std::ostream& out, bool terminal, int columns = 80, bool progress = true);
 
     // One programmer's part of the board: the job's display, message boxes and progress.
     class Row : public DisplaySink, public MessageBoxSink, public ProgressObserver {
@@ -66,6 +67,7 @@ class ProgressBoard {
     std::ostream& out;
     const bool terminal;
     const int columns;
+    const bool showProgress;
     std::deque<Row> rows;  // a deque keeps every Row where it is while rows are added
     std::size_t drawn = 0;
     std::chrono::steady_clock::time_point lastDraw;

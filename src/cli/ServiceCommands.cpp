@@ -62,7 +62,7 @@ void AddReadCommand(CLI::App& app, ReadOptions& o) {
         ->check(CLI::NonNegativeNumber);
     AddTargetOptions(*read, o.target, false);
     AddReportOptions(*read, o.report);
-    read->footer(ExitCodeHelp());
+    read->footer(ExitCodeHelp({0, 1, 3, 4, 9, 10, 11, 14}, "the flash was read into the file"));
 }
 
 void AddTransferTestCommand(CLI::App& app, TransferTestOptions& o) {
@@ -73,8 +73,9 @@ void AddTransferTestCommand(CLI::App& app, TransferTestOptions& o) {
         "report bad cycles");
     test->add_option("--bytes", o.bytes, "Stop after the last cycle that fits below this bound")
         ->capture_default_str();
+    test->add_flag("-q,--quiet", o.quiet, "Show no progress");
     AddTargetOptions(*test, o.target, false);
-    test->footer(ExitCodeHelp());
+    test->footer(ExitCodeHelp({0, 1, 3, 9, 10, 12}, "every cycle was written and read back alike"));
 }
 
 int RunRead(const ReadOptions& o) {
@@ -139,7 +140,7 @@ int RunRead(const ReadOptions& o) {
 }
 
 int RunTransferTest(const TransferTestOptions& o) {
-    ConsoleDisplay console(std::cout, StdoutIsTerminal(), TerminalColumns());
+    ConsoleDisplay console(std::cerr, ProgressIsOnTerminal(), TerminalColumns(), !o.quiet);
     std::unique_ptr<Session> session;
     if (const int code = Prepare(o.target, console, session); code != kExitSuccess) {
         return code;

@@ -21,6 +21,7 @@ struct ReadOptions {
 
 struct TransferTestOptions {
     std::uint64_t bytes = 0;  // set to the default bound when the command is added
+    bool quiet = false;       // no progress
     TargetOptions target;
 };
 

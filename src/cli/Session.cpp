@@ -19,7 +19,7 @@ namespace {
 
 [[noreturn]] void LeaveJobBehind() {
     // Not through the console: the worker may hold it, blocked on a full standard output.
-    std::cerr << (StdoutIsTerminal() ? "\n" : "")
+    std::cerr << (ProgressIsOnTerminal() ? "\n" : "")
               << "tarnwick-cli: interrupted; the job has not stopped and is left unfinished"
               << std::endl;
     // Not exit(): that would join the worker, still blocked where it is.

@@ -31,7 +31,7 @@ void AddStationCommand(CLI::App& app, StationOptions& o) {
                       "Read each flash back afterwards and compare it with the file");
     AddEmulatorOptions(*station, o.emulator);
     AddReportOptions(*station, o.report);
-    station->footer(ExitCodeHelp());
+    station->footer(ExitCodeHelp({0, 1, 2, 4, 13, 14}, "stopped with Ctrl-C, and no job failed"));
 }
 
 namespace {
@@ -233,9 +233,7 @@ int RunStation(const StationOptions& o) {
         std::cerr << "tarnwick-cli: " << opened.error().Describe() << '\n';
         return command.End(kExitUsage, kErrorEnding, opened.error().Describe());
     }
-    ProgressBoard board(o.report.json ? std::cerr : std::cout,
-                        isatty(o.report.json ? STDERR_FILENO : STDOUT_FILENO) == 1,
-                        TerminalColumns());
+    ProgressBoard board(std::cerr, ProgressIsOnTerminal(), TerminalColumns(), !o.report.quiet);
     Station station(o, **opened, board);
     const int exit = station.Run();
     if (auto closed = (*opened)->Close(); !closed) {

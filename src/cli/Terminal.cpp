@@ -23,13 +23,13 @@ sigset_t InterruptSignals() {
 }
 }  // namespace
 
-bool StdoutIsTerminal() {
-    return isatty(STDOUT_FILENO) == 1;
+bool ProgressIsOnTerminal() {
+    return isatty(STDERR_FILENO) == 1;
 }
 
 int TerminalColumns() {
     winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
         return size.ws_col;
     }
     return 80;

@@ -4,7 +4,9 @@
 
 namespace tarnwick::cli {
 
-bool StdoutIsTerminal();
+// Progress and the running lines go to standard error: whether that is a terminal, and its
+// width.
+bool ProgressIsOnTerminal();
 int TerminalColumns();
 
 // Ctrl-C and SIGTERM set a flag instead of killing the process, so a job can stop between

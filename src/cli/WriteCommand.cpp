@@ -37,7 +37,7 @@ void AddWriteCommand(CLI::App& app, WriteOptions& o) {
         ->type_name("N")
         ->check(CLI::Range(std::size_t{1}, std::size_t{kLastDriveNumber}))
         ->excludes("--device");
-    write->footer(ExitCodeHelp());
+    write->footer(ExitCodeHelp({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 14}));
 }
 
 int RefuseFile(const std::string& file, JobReport& report) {

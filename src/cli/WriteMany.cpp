@@ -131,8 +131,7 @@ int RunWriteMany(const WriteOptions& o) {
         return command.EndBeforeJob(kExitNoProgrammer);
     }
 
-    ProgressBoard board(out, isatty(o.report.json ? STDERR_FILENO : STDOUT_FILENO) == 1,
-                        TerminalColumns());
+    ProgressBoard board(std::cerr, ProgressIsOnTerminal(), TerminalColumns(), !o.report.quiet);
     // One record and one row per programmer; each report opens the log as the command's did.
     std::vector<ProgressBoard::Row*> rows;
     std::vector<std::unique_ptr<JobReport>> reports;

@@ -1,4 +1,5 @@
 #include <CLI/CLI.hpp>
+#include <iostream>
 
 #include "cli/ExitCode.h"
 #include "cli/ListCommand.h"
@@ -10,7 +11,9 @@
 int main(int argc, char** argv) {
     using namespace tarnwick::cli;
     CatchInterrupts();
-    CLI::App app{"tarnwick-cli: write firmware into the SPI flash of a VORTAN USB programmer"};
+    // Named, so that the usage lines say tarnwick-cli and not the path it was started from.
+    CLI::App app{"tarnwick-cli: write firmware into the SPI flash of a VORTAN USB programmer",
+                 "tarnwick-cli"};
     app.require_subcommand(1);
     app.footer(ExitCodeHelp());
 
@@ -25,6 +28,13 @@ int main(int argc, char** argv) {
     AddTransferTestCommand(app, transferTest);
     AddStationCommand(app, station);
 
+    if (argc > 1 && argv[1][0] != '-' &&
+        app.get_subcommands([&](const CLI::App* c) { return c->check_name(argv[1]); }).empty()) {
+        std::cerr << "tarnwick-cli: unknown command '" << argv[1]
+                  << "'; the commands are write, list, read, transfer-test and station "
+                     "(tarnwick-cli --help)\n";
+        return kExitUsage;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

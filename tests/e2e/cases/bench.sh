@@ -20,7 +20,7 @@ for n in 0 1 2 3; do
         grep -qE "TW-p$n +success +256.0 KiB .* yes$" "$WORK/out"
 done
 check "the lines during the job are tagged with the programmer's USB port path" \
-    grep -qE '^\[[0-9]+-[0-9.]+\] progress' "$WORK/out"
+    grep -qE '^\[[0-9]+-[0-9.]+\] progress' "$WORK/err"
 gadget_stop p0 p1 p2 p3
 
 # One of four cannot program a page: it fails, the other three are written, and the log keeps
@@ -65,7 +65,7 @@ gadget_stop first second
 
 # A station: programmers plugged in one after the other are each written once; one plugged in
 # again is written again; Ctrl-C ends it with the totals.
-written_lines() { [ "$(grep -c 'written, unplug it for the next' "$WORK/station.out")" -eq "$1" ]; }
+written_lines() { [ "$(grep -c 'written, unplug it for the next' "$WORK/station.err")" -eq "$1" ]; }
 gadget_start a --udc dummy_udc.0
 "$CLI" station "$WORK/image.bin" --log "$WORK/station.log" >"$WORK/station.out" \
     2>"$WORK/station.err" &
@@ -76,7 +76,7 @@ check "and the second, plugged in later" wait_until 120 written_lines 2
 sleep 3  # two more looks: neither is written again while it stays plugged in
 check "each is written once while it stays" written_lines 2
 gadget_ctl a unplug
-wait_until 30 grep -q 'unplugged, waiting' "$WORK/station.out"
+wait_until 30 grep -q 'unplugged, waiting' "$WORK/station.err"
 gadget_ctl a plug
 check "the one plugged in again is written again" wait_until 120 written_lines 3
 kill -INT "$station"

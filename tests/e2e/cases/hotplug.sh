@@ -9,7 +9,7 @@ programmer
 # Unplugged by the controller in the middle of the write (once a fifth of it is done).
 "$CLI" write "$WORK/image.bin" >"$WORK/write.out" 2>"$WORK/write.err" &
 writer=$!
-wait_until 120 grep -q 'progress  20%' "$WORK/write.out" && gadget_ctl prog unplug
+wait_until 120 grep -q 'progress  20%' "$WORK/write.err" && gadget_ctl prog unplug
 wait "$writer"
 check "a write whose programmer is unplugged in the middle ends as a write failure (exit 6, got $?)" [ $? -eq 6 ]
 check "that write never reports the image written" sh -c "! grep -q '^written:' '$WORK/write.out'"
@@ -33,7 +33,7 @@ wait_until 30 no_programmer
 gadget_ctl prog clear-log
 "$CLI" write "$WORK/image.bin" --wait=120 >"$WORK/wait.out" 2>"$WORK/wait.err" &
 writer=$!
-wait_until 30 grep -q 'waiting for a programmer' "$WORK/wait.out"
+wait_until 30 grep -q 'waiting for a programmer' "$WORK/wait.err"
 check "write --wait without a programmer waits" kill -0 "$writer"
 check "and has sent nothing yet" test ! -s "$WORK/prog/commands.log"
 gadget_ctl prog plug

@@ -76,5 +76,28 @@ TEST(ListJson, NoProgrammerIsANullCurrentAndAnEmulatedOneHasOnlyItsAddress) {
     EXPECT_EQ(emulated.at("serial"), nullptr);
 }
 
+// As in the words: a run of missing drive numbers one after the other is one entry, and a
+// single missing one, or one after a gap, stays an entry of its own.
+TEST(ListJson, FoldsRunsOfMissingDrives) {
+    ScanReport report;
+    for (const int drive : {1, 3, 4, 5, 7}) {
+        report.probes.push_back(
+            Probe(static_cast<std::int8_t>(drive), ProbeVerdict::NoSuchDrive, {}));
+    }
+    report.probes.insert(report.probes.begin() + 1, Probe(2, ProbeVerdict::NotUsb, {}));
+
+    const json probes = ScanJson(report, std::nullopt).at("probes");
+
+    ASSERT_EQ(probes.size(), 4u) << probes.dump();
+    EXPECT_FALSE(probes[0].contains("last_drive"));
+    EXPECT_EQ(probes[1].at("verdict"), "not-usb");
+    EXPECT_EQ(probes[2].at("drive"), 3);
+    EXPECT_EQ(probes[2].at("last_drive"), 5);
+    EXPECT_EQ(probes[2].at("last_name"), "/dev/sg4");
+    EXPECT_EQ(probes[2].at("description"), "drives 3 to 5 (/dev/sg2 to /dev/sg4): no such drive");
+    EXPECT_EQ(probes[3].at("drive"), 7);
+    EXPECT_FALSE(probes[3].contains("last_drive"));
+}
+
 }  // namespace
 }  // namespace tarnwick::cli
