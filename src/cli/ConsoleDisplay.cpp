@@ -1,5 +1,6 @@
 #include "cli/ConsoleDisplay.h"
 
+#include "cli/JobLanguage.h"
 #include "cli/ProgressLine.h"
 
 namespace tarnwick::cli {
@@ -18,7 +19,7 @@ ConsoleDisplay::ConsoleDisplay(std::ostream& output, bool isTerminal, int width,
 
 void ConsoleDisplay::Send(const DisplayMessage& message) {
     if (message.command == DISPLAY_TEXT && message.text != nullptr) {
-        Line(message.text);
+        Line(JobLine(message.text));
     } else if (message.command == DISPLAY_RESET) {
         std::lock_guard lock(mutex);
         started = std::chrono::steady_clock::now();
@@ -31,7 +32,7 @@ void ConsoleDisplay::Send(const DisplayMessage& message) {
 }
 
 void ConsoleDisplay::ShowMessage(const char* text) {
-    Line(text);
+    Line(JobLine(text));
 }
 
 void ConsoleDisplay::PageConfirmed(std::uint64_t bytesDone, std::uint64_t totalBytes) {

@@ -1,5 +1,6 @@
 #include "cli/ProgressBoard.h"
 
+#include "cli/JobLanguage.h"
 #include "cli/ProgressLine.h"
 
 namespace tarnwick::cli {
@@ -18,12 +19,12 @@ ProgressBoard::Row::Row(ProgressBoard& board_, std::string tag_)
 
 void ProgressBoard::Row::Send(const DisplayMessage& message) {
     if (message.command == DISPLAY_TEXT && message.text != nullptr) {
-        Line(message.text);
+        Line(JobLine(message.text));
     }
 }
 
 void ProgressBoard::Row::ShowMessage(const char* text) {
-    Line(text);
+    Line(JobLine(text));
 }
 
 void ProgressBoard::Row::PageConfirmed(std::uint64_t bytesDone, std::uint64_t totalBytes) {

@@ -24,8 +24,8 @@ std::pair<int, std::string> RunCli(const std::string& args, const std::string& s
     // Emptied first: the wait must not find `stopAt` in the previous run's output and stop this
     // run before the tool has set up its handlers.
     std::ofstream(dir + "/run.sh") << ": >" << out << "\n"
-                                   << "timeout --foreground -s KILL 10 " << TARNWICK_CLI << " "
-                                   << args << " >" << out << " 2>&1 & p=$!\n"
+                                   << "LC_ALL=C.UTF-8 timeout --foreground -s KILL 10 "
+                                   << TARNWICK_CLI << " " << args << " >" << out << " 2>&1 & p=$!\n"
                                    << "until grep -qF -- '" << stopAt << "' " << out
                                    << " || ! kill -0 $p 2>/dev/null; do sleep 0.01; done\n"
                                    << "kill -TERM $p 2>/dev/null\nwait $p\n";
@@ -64,6 +64,40 @@ TEST(CliInterrupt, SigtermEndsEveryPhaseWithExitTenAndNoSuccessLine) {
     }
     EXPECT_FALSE(std::ifstream(image.Dir() + "/read.bin").good())
         << "a stopped read leaves no file";
+}
+
+// The job's lines follow the person's locale; the erase failure's standard-output line, which
+// scripts match, keeps its bytes in every one.
+TEST(CliLanguage, JobLinesFollowTheLocaleAndTheStandardOutputLineKeepsItsBytes) {
+    TempFile image(PatternBytes(70000));
+    const struct {
+        std::string locale;
+        std::string erasing;
+        std::string failed;
+    } cases[] = {
+        {"LANG=C.UTF-8", "擦除Flash 中..", "擦除Flash 失败.. "},
+        {"LANG=zh_CN.UTF-8", "擦除Flash 中..", "擦除Flash 失败.. "},
+        {"LANG=en_US.UTF-8", "Erasing flash..", "Erasing flash failed.."},
+        {"LANG=zh_CN.UTF-8 LC_MESSAGES=en_GB.UTF-8", "Erasing flash..", "Erasing flash failed.."},
+    };
+    for (const auto& c : cases) {
+        const std::string out = image.Dir() + "/out.txt";
+        const std::string err = image.Dir() + "/err.txt";
+        const int status = std::system(("env -u LC_ALL -u LC_MESSAGES " + c.locale + " " +
+                                        TARNWICK_CLI + " write " + image.Path() +
+                                        " --emulate --emulate-fail-erase 1 >" + out + " 2>" + err)
+                                           .c_str());
+        std::ostringstream stdoutText;
+        stdoutText << std::ifstream(out).rdbuf();
+        std::ostringstream stderrText;
+        stderrText << std::ifstream(err).rdbuf();
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 5) << c.locale;
+        EXPECT_EQ(stdoutText.str(), "擦出Flash 失败..\n") << c.locale;
+        EXPECT_NE(stderrText.str().find(c.erasing + "\n"), std::string::npos) << c.locale << "\n"
+                                                                              << stderrText.str();
+        EXPECT_NE(stderrText.str().find(c.failed + "\n"), std::string::npos) << c.locale << "\n"
+                                                                             << stderrText.str();
+    }
 }
 
 }  // namespace

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+namespace tarnwick::cli {
+
+// The language of the person at the terminal, from LC_ALL, LC_MESSAGES and LANG (the first one
+// set): English for an English locale (and any other but Chinese, C and POSIX); as the tool
+// always spoke otherwise.
+bool PersonReadsEnglish();
+
+// A job's own line (the texts the programmer's people know, in Chinese) as the person reads it:
+// in English under an English locale, byte for byte as the job said it otherwise. Results
+// scripts read (the erase failure's standard-output line, JSON, the log) never pass here.
+std::string JobLine(const std::string& text);
+
+}  // namespace tarnwick::cli
