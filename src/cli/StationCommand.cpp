@@ -222,16 +222,9 @@ int Station::Totals() {
 
 int RunStation(const StationOptions& o) {
     JobReport command("station", o.file, o.report);
-    if (const int code = command.Open(); code != kExitSuccess) {
-        return code;
-    }
-    if (const int code = RefuseFile(o.file, command); code != kExitSuccess) {
-        return code;
-    }
-    auto opened = Session::Open(o.emulator, true, command.Console());
+    auto opened = StartFileJob(command, o.file, o.emulator, true);
     if (!opened) {
-        std::cerr << "tarnwick-cli: " << opened.error().Describe() << '\n';
-        return command.End(kExitUsage, kErrorEnding, opened.error().Describe());
+        return opened.error();
     }
     ProgressBoard board(std::cerr, ProgressIsOnTerminal(), TerminalColumns(), !o.report.quiet);
     Station station(o, **opened, board);

@@ -40,6 +40,9 @@ void AddWriteCommand(CLI::App& app, WriteOptions& o) {
     write->footer(ExitCodeHelp({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 14}));
 }
 
+namespace {
+
+// Why the file cannot be written, said and recorded; 0 when it can.
 int RefuseFile(const std::string& file, JobReport& report) {
     // Before anything waits: a FIFO would block the job's open for good.
     const Result<bool> regular = CheckRegularFile(file);
@@ -54,6 +57,26 @@ int RefuseFile(const std::string& file, JobReport& report) {
         return report.End(kExitNoFile, ToString(ProgramEnding::NoFile), "no such file");
     }
     return kExitSuccess;
+}
+
+}  // namespace
+
+std::expected<std::unique_ptr<Session>, int> StartFileJob(JobReport& report,
+                                                          const std::string& file,
+                                                          const EmulatorOptions& emulator,
+                                                          bool followChanges) {
+    if (const int code = report.Open(); code != kExitSuccess) {
+        return std::unexpected(code);
+    }
+    if (const int code = RefuseFile(file, report); code != kExitSuccess) {
+        return std::unexpected(code);
+    }
+    auto opened = Session::Open(emulator, followChanges, report.Console());
+    if (!opened) {
+        std::cerr << "tarnwick-cli: " << opened.error().Describe() << '\n';
+        return std::unexpected(report.End(kExitUsage, kErrorEnding, opened.error().Describe()));
+    }
+    return std::move(*opened);
 }
 
 std::optional<std::uint64_t> SizeOf(const std::string& file) {
@@ -71,18 +94,11 @@ int RunWrite(const WriteOptions& o) {
         return RunWriteMany(o);
     }
     JobReport report("write", o.file, o.report);
-    if (const int code = report.Open(); code != kExitSuccess) {
-        return code;
-    }
     std::ostream& out = report.Out();
     ConsoleDisplay& console = report.Console();
-    if (const int code = RefuseFile(o.file, report); code != kExitSuccess) {
-        return code;
-    }
-    auto opened = Session::Open(o.target.emulator, o.target.wait, console);
+    auto opened = StartFileJob(report, o.file, o.target.emulator, o.target.wait);
     if (!opened) {
-        std::cerr << "tarnwick-cli: " << opened.error().Describe() << '\n';
-        return report.End(kExitUsage, kErrorEnding, opened.error().Describe());
+        return opened.error();
     }
     std::unique_ptr<Session> session = std::move(*opened);
     if (const int code = SelectProgrammer(o.target, *session, console); code != kExitSuccess) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <expected>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,6 +14,8 @@ class App;
 }
 
 namespace tarnwick::cli {
+
+class Session;
 
 struct WriteOptions {
     std::string file;
@@ -27,8 +31,13 @@ void AddWriteCommand(CLI::App& app, WriteOptions& options);
 // Writes the file into the programmer; returns the process exit code.
 int RunWrite(const WriteOptions& options);
 
-// Why the file cannot be written, said and recorded; 0 when it can.
-int RefuseFile(const std::string& file, JobReport& report);
+// What every job on a firmware file does first: opens the log, refuses a file that cannot be
+// written, opens the drives (with the hot-plug monitor when `followChanges`). The session, or
+// the exit code after saying and recording why not.
+std::expected<std::unique_ptr<Session>, int> StartFileJob(JobReport& report,
+                                                          const std::string& file,
+                                                          const EmulatorOptions& emulator,
+                                                          bool followChanges);
 // The file's size for the start of a job's report; none when it cannot be had.
 std::optional<std::uint64_t> SizeOf(const std::string& file);
 

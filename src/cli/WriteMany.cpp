@@ -103,19 +103,12 @@ void PrintTable(std::ostream& out, const std::vector<WriteTarget>& targets,
 
 int RunWriteMany(const WriteOptions& o) {
     JobReport command("write", o.file, o.report);
-    if (const int code = command.Open(); code != kExitSuccess) {
-        return code;
-    }
-    if (const int code = RefuseFile(o.file, command); code != kExitSuccess) {
-        return code;
-    }
     std::ostream& out = command.Out();
-    auto opened = Session::Open(o.target.emulator, o.count.has_value(), command.Console());
-    if (!opened) {
-        std::cerr << "tarnwick-cli: " << opened.error().Describe() << '\n';
-        return command.End(kExitUsage, kErrorEnding, opened.error().Describe());
+    auto started = StartFileJob(command, o.file, o.target.emulator, o.count.has_value());
+    if (!started) {
+        return started.error();
     }
-    Session& session = **opened;
+    Session& session = **started;
     Targets targets = o.target.devices.size() > 1
                           ? OpenNamed(o.target.devices, session)
                           : OpenPresent(o.count, o.target.waitSeconds, session, out);
