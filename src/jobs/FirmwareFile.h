@@ -1,9 +1,7 @@
 #pragma once
 
-#include <sys/types.h>
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <string>
 
 #include "link/Fault.h"
@@ -37,10 +35,12 @@ class FirmwareFile {
   private:
     std::FILE* stream = nullptr;
     std::string path;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
+    // Which file it is on which volume, and its length and last change when opened.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedSeconds = 0;
+    std::int64_t modifiedNanoseconds = 0;
 };
 
 }  // namespace tarnwick

@@ -4,9 +4,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "jobs/Utf8Path.h"
 
 namespace tarnwick::testing {
 
@@ -15,14 +18,19 @@ class TempFile {
   public:
     explicit TempFile(const std::vector<std::uint8_t>& contents,
                       const std::string& name = "f.bin") {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "tarnwick-test-XXXXXX").string();
-        if (mkdtemp(tmpl.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
+        // A fresh directory of its own; create_directory is false for one that exists.
+        std::random_device random;
+        const auto base = std::filesystem::temp_directory_path();
+        for (int tries = 0; dir.empty(); ++tries) {
+            const auto candidate = base / ("tarnwick-test-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate)) {
+                dir = candidate.string();
+            } else if (tries == 100) {
+                throw std::runtime_error("no temporary directory");
+            }
         }
-        dir = tmpl;
         path = dir + "/" + name;
-        std::ofstream(path, std::ios::binary)
+        std::ofstream(Utf8Path(path), std::ios::binary)
             .write(reinterpret_cast<const char*>(contents.data()),
                    static_cast<std::streamsize>(contents.size()));
     }

@@ -1,12 +1,12 @@
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "JobHarness.h"
 #include "jobs/ReadBack.h"
+#include "jobs/Utf8Path.h"
 
 namespace tarnwick {
 namespace {
@@ -61,20 +61,30 @@ TEST_F(ReadBackTest, AFailedOrShortPageReadLeavesNoFileBehindNotEvenAnOldOne) {
     }
 }
 
-TEST_F(ReadBackTest, AnOutputThatIsNoRegularFileIsRefusedBeforeReadingAndLeftAlone) {
-    const std::string fifo = dir.Dir() + "/fifo.bin";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    // A FIFO would hold open() for ever; a device node must not be written or removed.
-    for (const std::string& path :
-         {dir.Dir() + "/no/such/dir.bin", fifo, dir.Dir(), std::string("/dev/null")}) {
+// FIFOs and devices: SpecialFileTest.cpp.
+TEST_F(ReadBackTest, AnOutputThatCannotBeARegularFileIsRefusedBeforeReading) {
+    for (const std::string& path : {dir.Dir() + "/no/such/dir.bin", dir.Dir()}) {
         SCOPED_TRACE(path);
         h.programmer->ClearLog();
         const ReadBackResult r = ReadFlashToFile(h.programmer, path, 512);
         EXPECT_EQ(r.ending, ReadBackEnding::OpenFailed);
         EXPECT_TRUE(h.Received(0xFD, 0x01).empty());
     }
-    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
-    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Dir()));
+}
+
+// Paths are UTF-8 inside; the file made is the one named, not one under a mangled name.
+TEST_F(ReadBackTest, AnOutputNamedInChineseIsMadeUnderThatName) {
+    const std::string named = dir.Dir() + "/固件读出.bin";
+    ASSERT_EQ(ReadFlashToFile(h.programmer, named, 1024).ending, ReadBackEnding::Success);
+    std::vector<std::string> names;  // as UTF-8
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Dir())) {
+        const std::u8string name = entry.path().filename().u8string();
+        names.emplace_back(name.begin(), name.end());
+    }
+    std::ranges::sort(names);
+    EXPECT_EQ(names, (std::vector<std::string>{"f.bin", "固件读出.bin"}));
+    EXPECT_EQ(std::filesystem::file_size(Utf8Path(named)), 1024u);
 }
 
 }  // namespace

@@ -10,14 +10,6 @@
 
 namespace tarnwick {
 
-namespace {
-
-bool SameTime(const timespec& a, const timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-}  // namespace
-
 FirmwareFile::~FirmwareFile() {
     Close();
 }
@@ -63,7 +55,8 @@ Result<void> FirmwareFile::Open(const std::string& filePath) {
     device = st.st_dev;
     inode = st.st_ino;
     size = st.st_size;
-    modified = st.st_mtim;
+    modifiedSeconds = st.st_mtim.tv_sec;
+    modifiedNanoseconds = st.st_mtim.tv_nsec;
     return {};
 }
 
@@ -74,7 +67,8 @@ Result<void> FirmwareFile::Unchanged() const {
         const int error = errno;
         return Fail(changed + " (cannot examine it: " + std::strerror(error) + ")", error);
     }
-    if (now.st_size != size || !SameTime(now.st_mtim, modified)) {
+    if (now.st_size != size || now.st_mtim.tv_sec != modifiedSeconds ||
+        now.st_mtim.tv_nsec != modifiedNanoseconds) {
         return Fail(changed + " (rewritten in place)");
     }
     struct stat named {};
