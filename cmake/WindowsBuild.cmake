@@ -45,6 +45,5 @@ if(BUILD_TESTING)
     enable_testing()
 endif()
 
-# The dialog needs Qt for Windows, which is not here. The platform layer and what sits on it
-# come later.
-set(TARNWICK_SKIPPED_LAYERS platform backend widgets app cli)
+# The dialog needs Qt for Windows, which is not here. The command line comes later.
+set(TARNWICK_SKIPPED_LAYERS widgets app cli)

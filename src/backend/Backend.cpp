@@ -1,7 +1,6 @@
 #include "backend/Backend.h"
 
-#include "platform/linux/SysfsDriveProvider.h"
-#include "platform/linux/UdevMonitor.h"
+#include "platform/Machine.h"
 
 namespace tarnwick {
 
@@ -15,9 +14,7 @@ class NoDrives final : public DriveProvider {
         opened.fault = Fault::Because(DriveName(drive) + ": drives cannot be listed");
         return opened;
     }
-    std::string DriveName(std::int8_t drive) const override {
-        return SysfsDriveProvider::NodeName(drive);
-    }
+    std::string DriveName(std::int8_t drive) const override { return MachineDriveName(drive); }
 };
 
 }  // namespace
@@ -28,7 +25,7 @@ Backend::Backend(std::unique_ptr<DriveProvider> drives_,
 
 Result<std::unique_ptr<Backend>> Backend::Open(const BackendChoice& choice) {
     if (!choice.emulate) {
-        auto machine = SysfsDriveProvider::Create();
+        auto machine = OpenMachineDrives();
         if (!machine) {
             return Fail(std::move(machine.error()).Within("cannot list the machine's drives"));
         }
@@ -52,11 +49,7 @@ std::unique_ptr<Backend> Backend::WithoutDrives() {
 }
 
 Result<std::unique_ptr<DeviceChangeSource>> Backend::OpenDeviceChanges() {
-    auto monitor = UdevMonitor::Create();
-    if (!monitor) {
-        return Fail(std::move(monitor.error()));
-    }
-    return std::unique_ptr<DeviceChangeSource>(std::move(*monitor));
+    return OpenMachineDeviceChanges();
 }
 
 Result<void> Backend::Close() const {

@@ -18,7 +18,7 @@ struct BackendChoice {
 };
 
 // The drives the desktop tool and the command line work on, built in one place: the machine's
-// through the Linux platform, or the emulated programmer alone as drive 1.
+// through the platform layer, or the emulated programmer alone as drive 1.
 class Backend {
   public:
     // Fails when the machine's drives cannot be listed or the emulated programmer cannot be
@@ -28,8 +28,8 @@ class Backend {
     // ever found, but a front end can still run.
     static std::unique_ptr<Backend> WithoutDrives();
 
-    // The machine's device changes (udev, or the kernel's uevents). The emulated programmer's
-    // plugging reaches discovery through its drives instead.
+    // The machine's device changes (udev or the kernel's uevents; Windows' disk notifications). The
+    // emulated programmer's plugging reaches discovery through its drives instead.
     static Result<std::unique_ptr<DeviceChangeSource>> OpenDeviceChanges();
 
     DriveProvider& Drives() { return *drives; }

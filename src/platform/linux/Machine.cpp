@@ -1,0 +1,28 @@
+#include "platform/Machine.h"
+
+#include "platform/linux/SysfsDriveProvider.h"
+#include "platform/linux/UdevMonitor.h"
+
+namespace tarnwick {
+
+Result<std::unique_ptr<DriveProvider>> OpenMachineDrives() {
+    auto drives = SysfsDriveProvider::Create();
+    if (!drives) {
+        return Fail(std::move(drives.error()));
+    }
+    return std::unique_ptr<DriveProvider>(std::move(*drives));
+}
+
+std::string MachineDriveName(std::int8_t drive) {
+    return SysfsDriveProvider::NodeName(drive);
+}
+
+Result<std::unique_ptr<DeviceChangeSource>> OpenMachineDeviceChanges() {
+    auto monitor = UdevMonitor::Create();
+    if (!monitor) {
+        return Fail(std::move(monitor.error()));
+    }
+    return std::unique_ptr<DeviceChangeSource>(std::move(*monitor));
+}
+
+}  // namespace tarnwick

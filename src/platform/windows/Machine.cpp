@@ -1,0 +1,24 @@
+#include "platform/Machine.h"
+
+#include "platform/windows/DiskChangeSource.h"
+#include "platform/windows/PhysicalDriveProvider.h"
+
+namespace tarnwick {
+
+Result<std::unique_ptr<DriveProvider>> OpenMachineDrives() {
+    return std::make_unique<PhysicalDriveProvider>();
+}
+
+std::string MachineDriveName(std::int8_t drive) {
+    return PhysicalDriveProvider::NodeName(drive);
+}
+
+Result<std::unique_ptr<DeviceChangeSource>> OpenMachineDeviceChanges() {
+    auto source = DiskChangeSource::Create();
+    if (!source) {
+        return Fail(std::move(source.error()));
+    }
+    return std::unique_ptr<DeviceChangeSource>(std::move(*source));
+}
+
+}  // namespace tarnwick
