@@ -1,7 +1,6 @@
 #include "cli/JobRecord.h"
 
 #include <fcntl.h>
-#include <nettle/sha2.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 
 #include "cli/ProgrammerJson.h"
 #include "jobs/FileKind.h"
+#include "platform/Sha256.h"
 
 namespace tarnwick::cli {
 
@@ -64,8 +64,7 @@ Result<FileDigest> DigestFile(const std::string& path) {
         ::close(fd);
         return Fail(path + " is not a regular file");
     }
-    sha256_ctx ctx;
-    sha256_init(&ctx);
+    Sha256 sha;
     FileDigest digest;
     std::array<std::uint8_t, 64 * 1024> buffer;
     for (;;) {
@@ -81,14 +80,12 @@ Result<FileDigest> DigestFile(const std::string& path) {
         if (n == 0) {
             break;
         }
-        sha256_update(&ctx, static_cast<std::size_t>(n), buffer.data());
+        sha.Update(std::span(buffer).first(static_cast<std::size_t>(n)));
         digest.size += static_cast<std::uint64_t>(n);
     }
     ::close(fd);
-    std::array<std::uint8_t, SHA256_DIGEST_SIZE> sum;
-    sha256_digest(&ctx, sum.size(), sum.data());
     static constexpr char kHex[] = "0123456789abcdef";
-    for (const std::uint8_t b : sum) {
+    for (const std::uint8_t b : sha.Final()) {
         digest.sha256 += kHex[b >> 4];
         digest.sha256 += kHex[b & 0xF];
     }
