@@ -8,35 +8,24 @@ programmers_present() { [ "$(sg_with_vendor "$VENDOR" | wc -l)" -eq "$1" ]; }
 load_usb_stack 4
 head -c 262144 /dev/urandom >"$WORK/image.bin"  # 4 blocks, 512 pages
 
-for n in 0 1 2 3; do
-    gadget_start "p$n" --udc "dummy_udc.$n"
-done
-check "four programmers attach, one on each controller" wait_until 30 programmers_present 4
-expect_exit 0 "write --all --verify on four programmers ends in success" \
-    "$CLI" write "$WORK/image.bin" --all --verify
-for n in 0 1 2 3; do
-    holds_image "p$n" "$WORK/image.bin" "the flash of programmer p$n holds the image"
-    check "the table gives p$n's serial, its success and its verification" \
-        grep -qE "TW-p$n +success +256.0 KiB .* yes$" "$WORK/out"
-done
-check "the lines during the job are tagged with the programmer's USB port path" \
-    grep -qE '^\[[0-9]+-[0-9.]+\] progress' "$WORK/err"
-gadget_stop p0 p1 p2 p3
-
-# One of four cannot program a page: it fails, the other three are written, and the log keeps
-# four records, each with the image's digest.
+# Four at once, one of which cannot program a page: it fails, the other three are written and
+# verified, and the log keeps four records, each with the image's digest.
 gadget_start good0 --udc dummy_udc.0
 gadget_start good1 --udc dummy_udc.1
 gadget_start good2 --udc dummy_udc.2
 gadget_start bad --udc dummy_udc.3 --emulate-fail-page 0x10400
-check "four programmers attach, one that cannot program a page" wait_until 30 programmers_present 4
-expect_exit 13 "write --all with a page that never programs on one of four exits 13" \
-    "$CLI" write "$WORK/image.bin" --all --log "$WORK/jobs.log"
+check "four programmers attach, one on each controller" wait_until 30 programmers_present 4
+expect_exit 13 "write --all --verify with a page that never programs on one of four exits 13" \
+    "$CLI" write "$WORK/image.bin" --all --verify --log "$WORK/jobs.log"
 for n in 0 1 2; do
     holds_image "good$n" "$WORK/image.bin" "programmer good$n's flash holds the image all the same"
+    check "the table gives good$n's serial, its success and its verification" \
+        grep -qE "TW-good$n +success +256.0 KiB .* yes$" "$WORK/out"
 done
 check "the table gives the faulty programmer's write failure" \
     grep -qE "TW-bad +write failed" "$WORK/out"
+check "the lines during the job are tagged with the programmer's USB port path" \
+    grep -qE '^\[[0-9]+-[0-9.]+\] progress' "$WORK/err"
 sha=$(sha256sum "$WORK/image.bin" | cut -d' ' -f1)
 check "--log keeps one record per programmer, with its ending and the image's SHA-256" \
     json "$WORK/jobs.log" 'map([.programmer.serial, .exit, .sha256 == $sha]) | sort ==

@@ -64,25 +64,5 @@ TEST(ProgressBoard, OnATerminalKeepsOneLineEachBelowTheMessages) {
     EXPECT_EQ(screen[5], "");
 }
 
-TEST(ProgressBoard, PipedEveryLineIsTaggedAndProgressComesEveryTenth) {
-    std::ostringstream out;
-    ProgressBoard board(out, false);
-    ProgressBoard::Row& row = board.AddRow("/dev/sg1", "waiting");
-    for (std::uint64_t done = 512; done <= 102400; done += 512) {
-        row.PageConfirmed(done, 102400);
-    }
-    row.Ended("success");
-
-    std::istringstream lines(out.str());
-    int progress = 0;
-    for (std::string line; std::getline(lines, line);) {
-        EXPECT_TRUE(line.starts_with("[/dev/sg1] ")) << line;
-        progress += line.find("] progress ") != std::string::npos;
-    }
-    EXPECT_EQ(progress, 11);  // 0 % (the first page) to 100 %
-    EXPECT_NE(out.str().find("[/dev/sg1] success\n"), std::string::npos) << out.str();
-    EXPECT_EQ(out.str().find('\033'), std::string::npos);
-}
-
 }  // namespace
 }  // namespace tarnwick::cli
