@@ -19,7 +19,7 @@ int ProgrammerApp::InitInstance(const QStringList& arguments) {
     if (!options.error.isEmpty()) {
         std::cerr << "tarnwick: " << options.error.toStdString() << '\n'
                   << StartOptions::Usage().toStdString();
-        return 2;
+        return 1;
     }
 
     // Before the first text is shown: the notice of a second copy is in the dialog's language.

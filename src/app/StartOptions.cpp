@@ -7,7 +7,11 @@ StartOptions StartOptions::Parse(const QStringList& arguments) {
     const QString emulate = QStringLiteral("--emulate");
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (argument == emulate && !options.emulate) {
+        if (argument == u"--help" || argument == u"-h") {
+            options.help = true;
+        } else if (argument == u"--version") {
+            options.version = true;
+        } else if (argument == emulate && !options.emulate) {
             options.emulate = true;
         } else if (argument.startsWith(emulate + u'=') && !options.emulate) {
             options.emulate = true;
@@ -28,8 +32,11 @@ StartOptions StartOptions::Parse(const QStringList& arguments) {
 QString StartOptions::Usage() {
     return QStringLiteral(
         "usage: tarnwick [--emulate[=FLASHFILE]]\n"
+        "       tarnwick --help | --version\n"
         "  --emulate            run against the emulated programmer (drive 1)\n"
-        "  --emulate=FLASHFILE  the same, keeping its flash in FLASHFILE between runs\n");
+        "  --emulate=FLASHFILE  the same, keeping its flash in FLASHFILE between runs\n"
+        "  --help, -h           print this and exit\n"
+        "  --version            print the version and exit\n");
 }
 
 }  // namespace tarnwick

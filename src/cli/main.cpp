@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
                  "tarnwick-cli"};
     app.require_subcommand(1);
     app.footer(ExitCodeHelp());
+    app.set_version_flag("--version", "tarnwick-cli " TARNWICK_VERSION_TEXT);
 
     WriteOptions write;
     ListOptions list;
