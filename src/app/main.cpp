@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tarnwick.Tarnwick"));
     tarnwick::ProgrammerApp app;
     return app.InitInstance(QCoreApplication::arguments());
 }
