@@ -36,4 +36,25 @@ std::string Fault::Describe() const {
     return text;
 }
 
+const char* ScsiStatusName(unsigned status) {
+    switch (status) {
+        case 0x02:
+            return "CHECK CONDITION";
+        case 0x04:
+            return "CONDITION MET";
+        case 0x08:
+            return "BUSY";
+        case 0x18:
+            return "RESERVATION CONFLICT";
+        case 0x28:
+            return "TASK SET FULL";
+        case 0x30:
+            return "ACA ACTIVE";
+        case 0x40:
+            return "TASK ABORTED";
+        default:
+            return "unexpected status";
+    }
+}
+
 }  // namespace tarnwick

@@ -21,6 +21,10 @@ struct ScsiDetail {
     std::uint32_t residual = 0;
 };
 
+// A SCSI status byte other than GOOD by its name ("CHECK CONDITION", "BUSY", ...), the same on
+// every platform's transport.
+const char* ScsiStatusName(unsigned status);
+
 // Why something failed: the cause as the level that saw it put it, and what each level above
 // was doing, outermost first ("page write at 0x001200: SG_IO on /dev/sg0: No such device").
 // The one error type of the code. Front ends alone turn it into words for a person.

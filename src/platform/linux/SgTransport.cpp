@@ -66,27 +66,6 @@ std::string DriverStatusName(unsigned status) {
     return name;
 }
 
-const char* ScsiStatusName(unsigned status) {
-    switch (status) {
-        case 0x02:
-            return "CHECK CONDITION";
-        case 0x04:
-            return "CONDITION MET";
-        case 0x08:
-            return "BUSY";
-        case 0x18:
-            return "RESERVATION CONFLICT";
-        case 0x28:
-            return "TASK SET FULL";
-        case 0x30:
-            return "ACA ACTIVE";
-        case 0x40:
-            return "TASK ABORTED";
-        default:
-            return "unexpected status";
-    }
-}
-
 unsigned TimeoutMilliseconds(std::chrono::milliseconds timeout) {
     return static_cast<unsigned>(
         std::clamp<std::chrono::milliseconds::rep>(timeout.count(), 0, UINT_MAX));

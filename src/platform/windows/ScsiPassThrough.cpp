@@ -21,27 +21,6 @@ struct PassThroughWithSense {
     std::array<UCHAR, ScsiPassThrough::kSenseLength> sense;
 };
 
-const char* ScsiStatusName(unsigned status) {
-    switch (status) {
-        case 0x02:
-            return "CHECK CONDITION";
-        case 0x04:
-            return "CONDITION MET";
-        case 0x08:
-            return "BUSY";
-        case 0x18:
-            return "RESERVATION CONFLICT";
-        case 0x28:
-            return "TASK SET FULL";
-        case 0x30:
-            return "ACA ACTIVE";
-        case 0x40:
-            return "TASK ABORTED";
-        default:
-            return "unexpected status";
-    }
-}
-
 // Whole seconds, rounded up: a time-out never comes earlier than asked.
 ULONG TimeoutSeconds(std::chrono::milliseconds timeout) {
     const auto seconds =
