@@ -27,7 +27,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 12> kEnglish
     {"文件已经存在！", "The file is already in the list!"},
 }};
 
-bool ReadsEnglish() {
+PersonLanguage LanguageFromEnvironment() {
     const char* locale = nullptr;
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         if (const char* value = std::getenv(name); value != nullptr && *value != '\0') {
@@ -36,18 +36,27 @@ bool ReadsEnglish() {
         }
     }
     if (locale == nullptr) {
-        return false;
+        return PersonLanguage::None;
     }
     const std::string_view value(locale);
-    return !(value == "C" || value.starts_with("C.") || value == "POSIX" ||
-             value.starts_with("zh"));
+    if (value.starts_with("zh")) {
+        return PersonLanguage::Chinese;
+    }
+    if (value == "C" || value.starts_with("C.") || value == "POSIX") {
+        return PersonLanguage::None;
+    }
+    return PersonLanguage::English;
 }
 
 }  // namespace
 
+PersonLanguage LanguageOfPerson() {
+    static const PersonLanguage language = LanguageFromEnvironment();
+    return language;
+}
+
 bool PersonReadsEnglish() {
-    static const bool english = ReadsEnglish();
-    return english;
+    return LanguageOfPerson() == PersonLanguage::English;
 }
 
 std::string JobLine(const std::string& text) {

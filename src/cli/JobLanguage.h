@@ -5,8 +5,15 @@
 namespace tarnwick::cli {
 
 // The language of the person at the terminal, from LC_ALL, LC_MESSAGES and LANG (the first one
-// set): English for an English locale (and any other but Chinese, C and POSIX); as the tool
-// always spoke otherwise.
+// set), without setlocale: a locale need not be generated on the machine to be asked for.
+enum class PersonLanguage {
+    Chinese,  // zh*
+    English,  // an English locale, and any other but Chinese, C and POSIX
+    None,     // C, C.*, POSIX, or nothing set
+};
+PersonLanguage LanguageOfPerson();
+
+// The job's Chinese texts in English: under any locale that names a language but Chinese.
 bool PersonReadsEnglish();
 
 // A job's own line (the texts the programmer's people know, in Chinese) as the person reads it:
