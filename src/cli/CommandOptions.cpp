@@ -5,6 +5,8 @@
 
 #include "cli/ConsoleDisplay.h"
 #include "cli/ExitCode.h"
+#include "cli/ListCommand.h"
+#include "cli/OwnLines.h"
 #include "cli/Session.h"
 
 namespace tarnwick::cli {
@@ -74,8 +76,8 @@ std::expected<std::pair<std::unique_ptr<PassThrough>, ProbeReport>, int> OpenNam
     ProbeReport report;
     auto device = session.Discovery().ProbeDrive(*drive, &report);
     if (!device) {
-        std::cerr << "tarnwick-cli: " << path << " is not the programmer: " << report.Describe()
-                  << '\n';
+        std::cerr << "tarnwick-cli: "
+                  << Say("{1} is not the programmer: {2}", {path, ProbeText(report)}) << '\n';
         return std::unexpected(kExitNoProgrammer);
     }
     return std::pair(std::move(device), std::move(report));
@@ -95,15 +97,17 @@ int SelectProgrammer(const TargetOptions& o, Session& session, ConsoleDisplay& c
     session.Discovery().ReportPresence();
     if (!session.Link().Device()) {
         if (o.wait) {
-            console.Line("waiting for a programmer to be plugged in..");
+            console.Line(Say("waiting for a programmer to be plugged in.."));
             return kExitSuccess;
         }
-        std::cerr << "tarnwick-cli: no programmer found (`tarnwick-cli list` shows every drive "
-                     "probed and why it is not the programmer)\n";
+        std::cerr << "tarnwick-cli: "
+                  << Say("no programmer found (`tarnwick-cli list` shows every drive probed and "
+                         "why it is not the programmer)")
+                  << '\n';
         // A drive that could not be opened may be the programmer without access rights.
         for (const ProbeReport& probe : scan.probes) {
             if (probe.verdict == ProbeVerdict::CannotOpen) {
-                std::cerr << "tarnwick-cli: " << probe.Describe() << '\n';
+                std::cerr << "tarnwick-cli: " << ProbeText(probe) << '\n';
             }
         }
         return kExitNoProgrammer;

@@ -1,6 +1,7 @@
 #include "cli/ConsoleDisplay.h"
 
 #include "cli/JobLanguage.h"
+#include "cli/OwnLines.h"
 #include "cli/ProgressLine.h"
 
 namespace tarnwick::cli {
@@ -58,7 +59,8 @@ void ConsoleDisplay::PageConfirmed(std::uint64_t bytesDone, std::uint64_t totalB
     if (tenth != lastTenth) {
         lastTenth = tenth;
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-        out << "progress " << FormatProgressLine(done, total, elapsed, 0) << '\n' << std::flush;
+        out << Say("progress {1}", {FormatProgressLine(done, total, elapsed, 0)}) << '\n'
+            << std::flush;
     }
 }
 

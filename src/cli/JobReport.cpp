@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "cli/ExitCode.h"
+#include "cli/OwnLines.h"
 #include "cli/Terminal.h"
 
 namespace tarnwick::cli {
@@ -60,8 +61,10 @@ int JobReport::Open() {
     }
     Result<JobLog> opened = JobLog::Open(options.log);
     if (!opened) {
-        std::cerr << "tarnwick-cli: cannot open the log for appending, nothing done: "
-                  << opened.error().Describe() << '\n';
+        std::cerr << "tarnwick-cli: "
+                  << Say("cannot open the log for appending, nothing done: {1}",
+                         {opened.error().Describe()})
+                  << '\n';
         return kExitLogFailed;
     }
     log.emplace(std::move(*opened));
@@ -115,7 +118,8 @@ int JobReport::End(int exit, std::string ending, std::string detail, std::option
             record.sha256 = digest->sha256;
         }
         if (auto kept = log->Append(RecordLine(record, HostName())); !kept) {
-            std::cerr << "tarnwick-cli: the job's record was not kept: " << kept.error().Describe()
+            std::cerr << "tarnwick-cli: "
+                      << Say("the job's record was not kept: {1}", {kept.error().Describe()})
                       << '\n';
             record.exit = exit == kExitSuccess ? kExitLogFailed : exit;
             recordLost = true;

@@ -6,6 +6,8 @@
 
 #include "cli/ConsoleDisplay.h"
 #include "cli/ExitCode.h"
+#include "cli/JobLanguage.h"
+#include "cli/OwnLines.h"
 #include "cli/ProgrammerJson.h"
 #include "cli/Session.h"
 
@@ -35,16 +37,54 @@ const char* VerdictName(ProbeVerdict verdict) {
 
 // A probe's line, with the USB identity of a programmer so that two can be told apart.
 std::string ProbeLine(const ProbeReport& probe) {
-    std::string line = probe.Describe();
+    std::string line = ProbeText(probe);
     if (probe.verdict == ProbeVerdict::Programmer) {
         if (const std::string usb = UsbIdentityText(probe.identity); !usb.empty()) {
-            line += ", " + usb;
+            line = Say("{1}, {2}", {line, usb});
         }
     }
     return line;
 }
 
+std::string VendorText(const std::optional<std::string>& vendor) {
+    return vendor ? "\"" + *vendor + "\"" : Say("none");
+}
+
+std::string VerdictText(const ProbeReport& probe) {
+    switch (probe.verdict) {
+        case ProbeVerdict::Programmer:
+            return Say("programmer");
+        case ProbeVerdict::Skipped:
+            return Say(probe.drive == 0 ? "not probed, the number stands for no programmer"
+                                        : "skipped, it is the current programmer");
+        case ProbeVerdict::NoSuchDrive:
+            return Say("no such drive");
+        case ProbeVerdict::CannotOpen:
+            return Say("cannot open: {1}", {probe.error});
+        case ProbeVerdict::CannotIdentify:
+            return Say("cannot identify: {1}", {probe.error});
+        case ProbeVerdict::NotUsb:
+            return Say("not on USB (vendor {1})", {VendorText(probe.identity.vendor)});
+        case ProbeVerdict::OtherVendor:
+            return Say(
+                "on USB, vendor {1} is not {2}",
+                {VendorText(probe.identity.vendor), VendorText(std::string(kProgrammerVendor))});
+    }
+    return Say("unknown verdict");
+}
+
 }  // namespace
+
+std::string ProbeText(const ProbeReport& probe) {
+    if (LanguageOfPerson() != PersonLanguage::Chinese) {
+        return probe.Describe();
+    }
+    const std::string drive = std::to_string(probe.drive);
+    const std::string head = probe.driveName.empty()
+                                 ? Say("drive {1}", {drive})
+                                 : Say("drive {1} ({2})", {drive, probe.driveName});
+    return Say(probe.recheck ? "{1}, re-check: {2}" : "{1}: {2}", {head, VerdictText(probe)});
+}
 
 void AddListCommand(CLI::App& app, ListOptions& o) {
     CLI::App* list = app.add_subcommand(
@@ -76,9 +116,14 @@ std::vector<std::pair<std::size_t, std::size_t>> FoldMissing(
     return runs;
 }
 
-std::string MissingRunText(const ProbeReport& first, const ProbeReport& last) {
-    return "drives " + std::to_string(first.drive) + " to " + std::to_string(last.drive) + " (" +
-           first.driveName + " to " + last.driveName + "): no such drive";
+// In English for the JSON, as the person reads it for the text.
+std::string MissingRunText(const ProbeReport& first, const ProbeReport& last,
+                           bool forPerson = false) {
+    constexpr std::string_view text = "drives {1} to {2} ({3} to {4}): no such drive";
+    const std::string from = std::to_string(first.drive);
+    const std::string to = std::to_string(last.drive);
+    return forPerson ? Say(text, {from, to, first.driveName, last.driveName})
+                     : Fill(text, {from, to, first.driveName, last.driveName});
 }
 
 void PrintScan(std::ostream& out, const ScanReport& report, const ProgrammerPresence& current) {
@@ -91,22 +136,24 @@ void PrintScan(std::ostream& out, const ScanReport& report, const ProgrammerPres
             others += probes[i].verdict != ProbeVerdict::Skipped;
             continue;
         }
-        out << (i == j ? probes[i].Describe() : MissingRunText(probes[i], probes[j])) << '\n';
+        out << (i == j ? ProbeText(probes[i]) : MissingRunText(probes[i], probes[j], true)) << '\n';
         missing += j - i + 1;
     }
     if (others == 0 && missing > 0) {
-        out << "no SCSI generic devices here: none of the " << missing
-            << " drive numbers probed exists\n";
+        out << Say("no SCSI generic devices here: none of the {1} drive numbers probed exists",
+                   {std::to_string(missing)})
+            << '\n';
     }
     if (!current) {
-        out << "no programmer found\n";
+        out << Say("no programmer found") << '\n';
         return;
     }
-    out << "programmer: drive " << int{current->drive} << " (" << current->driveName << ")";
+    std::string line = Say("programmer: drive {1} ({2})",
+                           {std::to_string(int{current->drive}), current->driveName});
     if (const std::string usb = UsbIdentityText(*current); !usb.empty()) {
-        out << ", " << usb;
+        line = Say("{1}, {2}", {line, usb});
     }
-    out << '\n';
+    out << line << '\n';
 }
 
 void PrintScanJson(std::ostream& out, const ScanReport& report, const ProgrammerPresence& current) {

@@ -19,6 +19,9 @@ struct ListOptions {
 void AddListCommand(CLI::App& app, ListOptions& options);
 int RunList(const ListOptions& options);
 
+// A probe's verdict as the person reads it; Describe() keeps the English the JSON carries.
+std::string ProbeText(const ProbeReport& probe);
+
 // The scan as a person reads it: runs of missing drives folded into one line, each programmer
 // with where it sits on USB.
 void PrintScan(std::ostream& out, const ScanReport& report, const ProgrammerPresence& current);

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "cli/ExitCode.h"
+#include "cli/OwnLines.h"
 #include "cli/Session.h"
 #include "jobs/VerifyFlash.h"
 
@@ -70,7 +71,7 @@ TargetOutcome WriteOneTarget(const WriteTarget& target, const std::string& file,
     ProgramJob job(link, path, row, row, diagnostics);
     job.SetProgressObserver(&report.Progress());
     report.Phase("write");
-    row.NextPhase("writing");
+    row.NextPhase(Say("writing"));
 
     TargetOutcome outcome;
     const auto started = std::chrono::steady_clock::now();
@@ -83,9 +84,9 @@ TargetOutcome WriteOneTarget(const WriteTarget& target, const std::string& file,
         row.Line(line);
     }
     if (outcome.result.ending == ProgramEnding::Success && verify && !stop.stop_requested()) {
-        row.Line("verifying..");
+        row.Line(Say("verifying.."));
         report.Phase("verify");
-        row.NextPhase("verifying");
+        row.NextPhase(Say("verifying"));
         outcome.verifyRan = true;
         if (Result<void> verified = VerifyFlash(target.device, file, &report.Progress(), stop);
             !verified) {

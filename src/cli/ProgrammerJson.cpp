@@ -1,5 +1,7 @@
 #include "cli/ProgrammerJson.h"
 
+#include "cli/OwnLines.h"
+
 namespace tarnwick::cli {
 
 namespace {
@@ -17,16 +19,17 @@ std::string UsbText(const std::string& port, const std::optional<UsbDeviceAddres
                     const std::optional<std::string>& serial) {
     std::string text;
     const auto add = [&text](const std::string& part) {
-        text += (text.empty() ? "" : ", ") + part;
+        text = text.empty() ? part : Say("{1}, {2}", {text, part});
     };
     if (!port.empty()) {
-        add("USB port " + port);
+        add(Say("USB port {1}", {port}));
     }
     if (address) {
-        add("bus " + std::to_string(address->bus) + " device " + std::to_string(address->device));
+        add(Say("bus {1} device {2}",
+                {std::to_string(address->bus), std::to_string(address->device)}));
     }
     if (serial) {
-        add("serial " + *serial);
+        add(Say("serial {1}", {*serial}));
     }
     return text;
 }

@@ -1,6 +1,7 @@
 #include "cli/ProgressBoard.h"
 
 #include "cli/JobLanguage.h"
+#include "cli/OwnLines.h"
 #include "cli/ProgressLine.h"
 
 namespace tarnwick::cli {
@@ -101,8 +102,9 @@ void ProgressBoard::Progress(Row& row, std::uint64_t done, std::uint64_t total) 
     const int tenth = total == 0 ? 10 : static_cast<int>(done * 10 / total);
     if (tenth != row.lastTenth) {
         row.lastTenth = tenth;
-        out << "[" << row.tag << "] progress "
-            << FormatProgressLine(done, total, now - row.phaseStarted, 0) << '\n'
+        out << "[" << row.tag << "] "
+            << Say("progress {1}", {FormatProgressLine(done, total, now - row.phaseStarted, 0)})
+            << '\n'
             << std::flush;
     }
 }
@@ -121,7 +123,7 @@ std::string ProgressBoard::RowText(const Row& row) const {
     const std::string tag = "[" + row.tag + "] ";
     const int width = std::max(columns - static_cast<int>(tag.size()), 20);
     if (!row.state.empty()) {
-        return tag + row.state.substr(0, static_cast<std::size_t>(width));
+        return tag + CutColumns(row.state, width);
     }
     return tag + FormatProgressLine(row.done, row.total,
                                     std::chrono::steady_clock::now() - row.phaseStarted, width);

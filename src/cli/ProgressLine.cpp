@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "cli/OwnLines.h"
+
 namespace tarnwick::cli {
 
 std::string FormatBytes(double bytes) {
@@ -32,8 +34,8 @@ constexpr int kMaxBar = 40;
 std::string TimeLeft(double seconds) {
     const long left = std::clamp(static_cast<long>(seconds + 0.5), 0L, 99L * 60 + 59);
     char text[48];
-    std::snprintf(text, sizeof text, "%02ld:%02ld left", left / 60, left % 60);
-    return text;
+    std::snprintf(text, sizeof text, "%02ld:%02ld", left / 60, left % 60);
+    return Say("{1} left", {text});
 }
 
 }  // namespace
@@ -78,12 +80,12 @@ std::string FormatProgressLine(std::uint64_t done, std::uint64_t total,
     const int usable = width - 1;
     std::string tail = percentField + amountField + paceField;
     for (const std::string& shorter : {percentField + amountField, percentField}) {
-        if (static_cast<int>(tail.size()) + 2 + kMinBar <= usable) {
+        if (Columns(tail) + 2 + kMinBar <= usable) {
             break;
         }
         tail = shorter;
     }
-    const int barWidth = std::min(usable - static_cast<int>(tail.size()) - 2, kMaxBar);
+    const int barWidth = std::min(usable - Columns(tail) - 2, kMaxBar);
     if (barWidth < kMinBar) {
         return tail.substr(1, static_cast<std::size_t>(std::max(usable, 0)));
     }

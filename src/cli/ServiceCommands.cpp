@@ -6,6 +6,7 @@
 #include "cli/ConsoleDisplay.h"
 #include "cli/ExitCode.h"
 #include "cli/FileCheck.h"
+#include "cli/OwnLines.h"
 #include "cli/ProgressLine.h"
 #include "cli/Session.h"
 #include "cli/Terminal.h"
@@ -87,8 +88,8 @@ int RunRead(const ReadOptions& o) {
     ConsoleDisplay& console = report.Console();
     // Before anything waits: opening a FIFO to write blocks until a reader comes.
     if (const Result<bool> file = CheckRegularFile(o.file); !file) {
-        std::cerr << "tarnwick-cli: cannot write the output file: " << file.error().Describe()
-                  << '\n';
+        std::cerr << "tarnwick-cli: "
+                  << Say("cannot write the output file: {1}", {file.error().Describe()}) << '\n';
         return report.End(kExitOpenFailed, ReadEndingName(ReadBackEnding::OpenFailed),
                           file.error().Describe());
     }
@@ -99,8 +100,8 @@ int RunRead(const ReadOptions& o) {
     report.Start(static_cast<std::uint64_t>(o.length) / 512 * 512, session->Discovery().Presence());
     report.Phase("read");
     if (o.length % 512 != 0) {
-        console.Line("reading " + std::to_string(o.length / 512 * 512) +
-                     " bytes: the length is rounded down to whole pages");
+        console.Line(Say("reading {1} bytes: the length is rounded down to whole pages",
+                         {std::to_string(o.length / 512 * 512)}));
     }
     const ReadBackResult result = session->Run<ReadBackResult>([&](std::stop_token stop) {
         return ReadFlashToFile(session->Link().Device(), o.file, o.length, &report.Progress(),
@@ -112,8 +113,9 @@ int RunRead(const ReadOptions& o) {
     int code = kExitSuccess;
     switch (ending) {
         case ReadBackEnding::Success:
-            out << "read: " << FormatBytes(static_cast<double>(result.bytesWritten)) << " into "
-                << o.file << '\n';
+            out << Say("read: {1} into {2}",
+                       {FormatBytes(static_cast<double>(result.bytesWritten)), o.file})
+                << '\n';
             break;
         case ReadBackEnding::NotAnswering:
             code = kExitNotAnswering;
@@ -131,9 +133,11 @@ int RunRead(const ReadOptions& o) {
     if (code == kExitCancelled && result.ending == ReadBackEnding::Success) {
         // Stopped too late to matter: the file is whole, but nothing may read as success.
         detail = "interrupted after the last page was read into " + o.file;
-        std::cerr << "tarnwick-cli: " << detail << '\n';
+        std::cerr << "tarnwick-cli: "
+                  << Say("interrupted after the last page was read into {1}", {o.file}) << '\n';
     } else if (code != kExitSuccess) {
-        std::cerr << "tarnwick-cli: read-back failed, no file left behind: " << detail << '\n';
+        std::cerr << "tarnwick-cli: " << Say("read-back failed, no file left behind: {1}", {detail})
+                  << '\n';
     }
     code = Finish(*session, code);
     return report.End(code, ReadEndingName(ending), detail);
@@ -150,15 +154,17 @@ int RunTransferTest(const TransferTestOptions& o) {
         [&](std::stop_token stop) { return test.Run(session->Link().Device(), o.bytes, stop); });
     console.Finish();
     if (!result.started && !Interrupted()) {
-        std::cerr << "tarnwick-cli: the programmer does not answer\n";
+        std::cerr << "tarnwick-cli: " << Say("the programmer does not answer") << '\n';
         return Finish(*session, kExitNotAnswering);
     }
-    std::cout << "transfer test: " << result.cycles << " cycles of 2048 bytes, "
-              << result.statusErrors << " with a bad write status, " << result.compareErrors
-              << " read back different\n";
+    std::cout << Say("transfer test: {1} cycles of 2048 bytes, {2} with a bad write status, {3} "
+                     "read back different",
+                     {std::to_string(result.cycles), std::to_string(result.statusErrors),
+                      std::to_string(result.compareErrors)})
+              << '\n';
     int code = kExitSuccess;
     if (result.cancelled || Interrupted()) {
-        std::cerr << "tarnwick-cli: interrupted\n";
+        std::cerr << "tarnwick-cli: " << Say("interrupted") << '\n';
         code = kExitCancelled;
     } else if (result.statusErrors + result.compareErrors > 0) {
         code = kExitTestErrors;

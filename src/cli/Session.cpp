@@ -11,6 +11,7 @@
 
 #include "cli/ConsoleDisplay.h"
 #include "cli/ExitCode.h"
+#include "cli/OwnLines.h"
 #include "cli/Terminal.h"
 
 namespace tarnwick::cli {
@@ -19,9 +20,8 @@ namespace {
 
 [[noreturn]] void LeaveJobBehind() {
     // Not through the console: the worker may hold it, blocked on a full standard output.
-    std::cerr << (ProgressIsOnTerminal() ? "\n" : "")
-              << "tarnwick-cli: interrupted; the job has not stopped and is left unfinished"
-              << std::endl;
+    std::cerr << (ProgressIsOnTerminal() ? "\n" : "") << "tarnwick-cli: "
+              << Say("interrupted; the job has not stopped and is left unfinished") << std::endl;
     // Not exit(): that would join the worker, still blocked where it is.
     std::_Exit(kExitCancelled);
 }
@@ -119,8 +119,8 @@ bool Session::WaitForDeviceChange(std::chrono::milliseconds timeout) {
 void Session::ShowPresence(const ProgrammerPresence& presence) {
     const bool present = presence.has_value();
     if (announce && shownPresent && present != *shownPresent) {
-        console.Line(present ? "programmer found: " + presence->driveName
-                             : std::string("programmer gone"));
+        console.Line(present ? Say("programmer found: {1}", {presence->driveName})
+                             : Say("programmer gone"));
     }
     shownPresent = present;
 }

@@ -13,6 +13,7 @@
 
 #include "cli/ExitCode.h"
 #include "cli/MultiWrite.h"
+#include "cli/OwnLines.h"
 #include "cli/Session.h"
 #include "cli/StationLedger.h"
 #include "cli/Terminal.h"
@@ -79,8 +80,8 @@ class Station {
 };
 
 int Station::Run() {
-    board.Line("station: writing " + options.file +
-               " into every programmer plugged in; Ctrl-C ends");
+    board.Line(
+        Say("station: writing {1} into every programmer plugged in; Ctrl-C ends", {options.file}));
     auto nextLook = std::chrono::steady_clock::now();
     bool look = true;
     while (!Interrupted() && !logLost) {
@@ -98,7 +99,7 @@ int Station::Run() {
 void Station::Look() {
     const StationLedger::Changes changes = ledger.Look(ProgrammersPresent(session));
     for (const std::string& port : changes.unplugged) {
-        rows.at(port)->Ended("unplugged, waiting for the next programmer");
+        rows.at(port)->Ended(Say("unplugged, waiting for the next programmer"));
     }
     for (const FoundProgrammer& programmer : changes.toWrite) {
         if (std::optional<WriteTarget> target = OpenTarget(session, programmer)) {
@@ -112,11 +113,13 @@ void Station::Look() {
 void Station::Start(WriteTarget target) {
     const FoundProgrammer& programmer = target.programmer;
     const std::string tag = TargetTag(programmer);
-    board.Line("[" + tag + "] programmer plugged in: drive " + std::to_string(programmer.drive) +
-               " (" + programmer.driveName + "), serial " + programmer.usbSerial.value_or("none"));
+    board.Line("[" + tag + "] " +
+               Say("programmer plugged in: drive {1} ({2}), serial {3}",
+                   {std::to_string(programmer.drive), programmer.driveName,
+                    programmer.usbSerial.value_or(Say("none"))}));
     auto [row, added] = rows.try_emplace(tag, nullptr);
     if (added) {
-        row->second = &board.AddRow(tag, "plugged in");
+        row->second = &board.AddRow(tag, Say("plugged in"));
     }
     StationJob& job = jobs.emplace_back();
     job.target = std::move(target);
@@ -155,11 +158,11 @@ bool Station::Reap() {
         const TargetEnding ending = EndingOf(job.outcome, options.verify, Interrupted());
         const std::string tag = TargetTag(job.target.programmer);
         if (ending.code == kExitSuccess) {
-            job.row->Ended("written, unplug it for the next");
+            job.row->Ended(Say("written, unplug it for the next"));
         } else {
-            std::cerr << "tarnwick-cli: [" << tag << "] " << ending.name << ": " << ending.detail
-                      << '\n';
-            job.row->Ended(ending.name + ", unplug it for the next");
+            std::cerr << "tarnwick-cli: [" << tag << "] "
+                      << Say("{1}: {2}", {Say(ending.name), Say(ending.detail)}) << '\n';
+            job.row->Ended(Say("{1}, unplug it for the next", {Say(ending.name)}));
         }
         // Kept on disk before the port takes its next programmer.
         job.report->End(ending.code, ending.name, ending.detail, ending.verified);
@@ -192,10 +195,14 @@ int Station::Totals() {
     board.Finish();
     const int failed = ledger.Failed() + unfinished;
     std::ostream& out = options.report.json ? std::cerr : std::cout;
-    out << "\nstation: " << ledger.Written() << " written, " << failed << " failed\n";
+    out << '\n'
+        << Say("station: {1} written, {2} failed",
+               {std::to_string(ledger.Written()), std::to_string(failed)})
+        << '\n';
+    // Padded by columns, not bytes: a Chinese heading takes two columns a character.
+    out << PadColumns(Say("port"), 18) << ' ' << PadColumns(Say("written"), 8, true) << ' '
+        << PadColumns(Say("failed"), 8, true) << '\n';
     char line[96];
-    std::snprintf(line, sizeof line, "%-18s %8s %8s\n", "port", "written", "failed");
-    out << line;
     std::vector<JsonEvents::PortCount> ports;
     for (const StationLedger::PortTotals& totals : ledger.Ports()) {
         std::snprintf(line, sizeof line, "%-18s %8d %8d\n", totals.port.c_str(), totals.written,
@@ -204,7 +211,8 @@ int Station::Totals() {
         ports.push_back({totals.port, totals.written, totals.failed});
     }
     if (unfinished > 0) {
-        out << unfinished << " job(s) did not stop and are left unfinished\n";
+        out << Say("{1} job(s) did not stop and are left unfinished", {std::to_string(unfinished)})
+            << '\n';
     }
     out << std::flush;
     const int exit = logLost ? kExitLogFailed : failed == 0 ? kExitSuccess : kExitSomeFailed;

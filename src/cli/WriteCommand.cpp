@@ -8,6 +8,7 @@
 #include "cli/ConsoleDisplay.h"
 #include "cli/ExitCode.h"
 #include "cli/FileCheck.h"
+#include "cli/OwnLines.h"
 #include "cli/ProgressLine.h"
 #include "cli/Session.h"
 #include "cli/Terminal.h"
@@ -47,13 +48,15 @@ int RefuseFile(const std::string& file, JobReport& report) {
     // Before anything waits: a FIFO would block the job's open for good.
     const Result<bool> regular = CheckRegularFile(file);
     if (!regular) {
-        std::cerr << "tarnwick-cli: " << ToString(ProgramEnding::OpenFailed) << ": "
-                  << regular.error().Describe() << '\n';
+        std::cerr << "tarnwick-cli: "
+                  << Say("{1}: {2}",
+                         {Say(ToString(ProgramEnding::OpenFailed)), regular.error().Describe()})
+                  << '\n';
         return report.End(kExitOpenFailed, ToString(ProgramEnding::OpenFailed),
                           regular.error().Describe());
     }
     if (!*regular) {
-        std::cerr << "tarnwick-cli: no such firmware file: " << file << '\n';
+        std::cerr << "tarnwick-cli: " << Say("no such firmware file: {1}", {file}) << '\n';
         return report.End(kExitNoFile, ToString(ProgramEnding::NoFile), "no such file");
     }
     return kExitSuccess;
@@ -129,7 +132,7 @@ int RunWrite(const WriteOptions& o) {
 
     Result<void> verify;
     if (result.ending == ProgramEnding::Success && o.verify && !Interrupted()) {
-        console.Line("verifying..");
+        console.Line(Say("verifying.."));
         report.Phase("verify");
         verify = session->Run<Result<void>>([&](std::stop_token stop) {
             return VerifyFlash(session->Link().Device(), o.file, &report.Progress(), stop);
@@ -143,24 +146,26 @@ int RunWrite(const WriteOptions& o) {
     std::string detail = result.fault ? result.fault->Describe() : std::string();
     bool verified = false;
     if (result.ending != ProgramEnding::Success) {
-        std::cerr << "tarnwick-cli: " << ToString(result.ending) << ": " << detail << '\n';
+        std::cerr << "tarnwick-cli: " << Say("{1}: {2}", {Say(ToString(result.ending)), detail})
+                  << '\n';
     } else if (Interrupted()) {
         detail = "interrupted after the programmer confirmed every page";
-        std::cerr << "tarnwick-cli: " << detail << (o.verify ? "; the flash is not verified" : "")
-                  << '\n';
+        std::cerr << "tarnwick-cli: " << Say(detail)
+                  << (o.verify ? Say("; the flash is not verified") : "") << '\n';
     } else {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f s", took.count());
-        out << "written: " << FormatBytes(static_cast<double>(result.bytesWritten)) << " in "
-            << seconds << ", every page confirmed by the programmer\n";
+        out << Say("written: {1} in {2}, every page confirmed by the programmer",
+                   {FormatBytes(static_cast<double>(result.bytesWritten)), seconds})
+            << '\n';
         if (o.verify && verify) {
             verified = true;
-            out << "verified: the flash holds the file byte for byte\n";
+            out << Say("verified: the flash holds the file byte for byte") << '\n';
         } else if (o.verify) {
             code = kExitVerifyFailed;
             ending = "verify failed";
             detail = verify.error().Describe();
-            std::cerr << "tarnwick-cli: VERIFY FAILED: " << detail << '\n';
+            std::cerr << "tarnwick-cli: " << Say("VERIFY FAILED: {1}", {detail}) << '\n';
         }
     }
     if (auto closed = session->Close(); !closed) {

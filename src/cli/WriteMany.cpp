@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <sstream>
 
 #include "cli/ExitCode.h"
 #include "cli/MultiWrite.h"
+#include "cli/OwnLines.h"
 #include "cli/ProgressLine.h"
 #include "cli/Session.h"
 #include "cli/Terminal.h"
@@ -58,15 +60,20 @@ Targets OpenPresent(std::optional<std::size_t> count, std::optional<double> seco
         }
         if (said != targets.size()) {
             said = targets.size();
-            out << "waiting for " << *count << " programmers, " << targets.size() << " present.."
+            out << Say("waiting for {1} programmers, {2} present..",
+                       {std::to_string(*count), std::to_string(targets.size())})
                 << std::endl;
         }
         if (Interrupted()) {
             return std::unexpected(kExitCancelled);
         }
         if (seconds && std::chrono::steady_clock::now() >= deadline) {
-            std::cerr << "tarnwick-cli: " << targets.size() << " of " << *count
-                      << " programmers present after " << *seconds << " s\n";
+            std::ostringstream waited;  // as the stream writes a double, as it always did
+            waited << *seconds;
+            std::cerr << "tarnwick-cli: "
+                      << Say("{1} of {2} programmers present after {3} s",
+                             {std::to_string(targets.size()), std::to_string(*count), waited.str()})
+                      << '\n';
             return std::unexpected(kExitNoProgrammer);
         }
         // A scan at least every second: a change the monitor missed still shows.
@@ -77,24 +84,28 @@ Targets OpenPresent(std::optional<std::size_t> count, std::optional<double> seco
 void PrintTable(std::ostream& out, const std::vector<WriteTarget>& targets,
                 const std::vector<TargetOutcome>& outcomes,
                 const std::vector<TargetEnding>& endings) {
-    char line[160];
-    std::snprintf(line, sizeof line, "\n%-18s %-20s %-16s %12s %10s %s\n", "programmer", "serial",
-                  "result", "bytes", "time", "verified");
-    out << line;
+    // Padded by columns, not bytes: a Chinese heading or result takes two columns a character.
+    const auto row = [&out](const std::string& programmer, const std::string& serial,
+                            const std::string& result, const std::string& bytes,
+                            const std::string& time, const std::string& verified) {
+        out << PadColumns(programmer, 18) << ' ' << PadColumns(serial, 20) << ' '
+            << PadColumns(result, 16) << ' ' << PadColumns(bytes, 12, true) << ' '
+            << PadColumns(time, 10, true) << ' ' << verified << '\n';
+    };
+    out << '\n';
+    row(Say("programmer"), Say("serial"), Say("result"), Say("bytes"), Say("time"),
+        Say("verified"));
     for (std::size_t i = 0; i < targets.size(); ++i) {
         const FoundProgrammer& programmer = targets[i].programmer;
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f s", outcomes[i].seconds);
         const std::optional<bool>& verified = endings[i].verified;
-        std::snprintf(
-            line, sizeof line, "%-18s %-20s %-16s %12s %10s %s\n", TargetTag(programmer).c_str(),
-            programmer.usbSerial.value_or("-").c_str(), endings[i].name.c_str(),
-            FormatBytes(static_cast<double>(outcomes[i].result.bytesWritten)).c_str(), seconds,
+        row(TargetTag(programmer), programmer.usbSerial.value_or("-"), Say(endings[i].name),
+            FormatBytes(static_cast<double>(outcomes[i].result.bytesWritten)), seconds,
             !verified               ? "-"
-            : *verified             ? "yes"
-            : outcomes[i].verifyRan ? "DIFFERS"
-                                    : "no");
-        out << line;
+            : *verified             ? Say("yes")
+            : outcomes[i].verifyRan ? Say("DIFFERS")
+                                    : Say("no"));
     }
     out << std::flush;
 }
@@ -119,8 +130,10 @@ int RunWriteMany(const WriteOptions& o) {
                    : command.EndBeforeJob(targets.error());
     }
     if (targets->empty()) {
-        std::cerr << "tarnwick-cli: no programmer found (`tarnwick-cli list` shows every drive "
-                     "probed and why it is not the programmer)\n";
+        std::cerr << "tarnwick-cli: "
+                  << Say("no programmer found (`tarnwick-cli list` shows every drive probed and "
+                         "why it is not the programmer)")
+                  << '\n';
         return command.EndBeforeJob(kExitNoProgrammer);
     }
 
@@ -132,9 +145,11 @@ int RunWriteMany(const WriteOptions& o) {
     for (const WriteTarget& target : *targets) {
         const FoundProgrammer& programmer = target.programmer;
         const std::string tag = TargetTag(programmer);
-        board.Line("[" + tag + "] programmer: drive " + std::to_string(programmer.drive) + " (" +
-                   programmer.driveName + "), serial " + programmer.usbSerial.value_or("none"));
-        ProgressBoard::Row& row = *rows.emplace_back(&board.AddRow(tag, "waiting"));
+        board.Line("[" + tag + "] " +
+                   Say("programmer: drive {1} ({2}), serial {3}",
+                       {std::to_string(programmer.drive), programmer.driveName,
+                        programmer.usbSerial.value_or(Say("none"))}));
+        ProgressBoard::Row& row = *rows.emplace_back(&board.AddRow(tag, Say("waiting")));
         auto& report =
             reports.emplace_back(std::make_unique<JobReport>("write", o.file, o.report, row, tag));
         if (const int code = report->Open(); code != kExitSuccess) {
@@ -153,7 +168,7 @@ int RunWriteMany(const WriteOptions& o) {
     for (std::size_t i = 0; i < targets->size(); ++i) {
         const TargetEnding& ending =
             endings.emplace_back(EndingOf(outcomes[i], o.verify, Interrupted()));
-        rows[i]->Ended(ending.name);
+        rows[i]->Ended(Say(ending.name));
         if (ending.code == kExitSuccess) {
             ++written;
         } else {
@@ -166,7 +181,7 @@ int RunWriteMany(const WriteOptions& o) {
         const TargetEnding& ending = endings[i];
         if (ending.code != kExitSuccess) {
             std::cerr << "tarnwick-cli: [" << TargetTag((*targets)[i].programmer) << "] "
-                      << ending.name << ": " << ending.detail << '\n';
+                      << Say("{1}: {2}", {Say(ending.name), Say(ending.detail)}) << '\n';
         }
         if (reports[i]->End(ending.code, ending.name, ending.detail, ending.verified) !=
                 ending.code &&

@@ -100,5 +100,46 @@ TEST(CliLanguage, JobLinesFollowTheLocaleAndTheStandardOutputLineKeepsItsBytes) 
     }
 }
 
+// The tool's own result lines are Chinese under a Chinese locale and keep their bytes under C and
+// English; a file name that looks like a format or a placeholder goes in as it is.
+TEST(CliLanguage, OwnResultLinesFollowTheLocaleAndFileNamesGoInVerbatim) {
+    TempFile image(PatternBytes(70000), "fw%s{1}.bin");
+    const std::string back = image.Dir() + "/back%s{1}{2}.bin";
+    const struct {
+        std::string locale;
+        std::string writtenStart;
+        std::string writtenEnd;
+        std::string read;
+    } cases[] = {
+        {"LANG=C.UTF-8", "written: 68.4 KiB in ", " s, every page confirmed by the programmer\n",
+         "read: 64.0 KiB into " + back + "\n"},
+        {"LANG=en_US.UTF-8", "written: 68.4 KiB in ",
+         " s, every page confirmed by the programmer\n", "read: 64.0 KiB into " + back + "\n"},
+        {"LANG=zh_CN.UTF-8", "已写入：68.4 KiB，用时 ", " s，每一页都经编程器确认\n",
+         "已读取：64.0 KiB，存入 " + back + "\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string out = image.Dir() + "/out.txt";
+        const std::string run =
+            "env -u LC_ALL -u LC_MESSAGES " + c.locale + " timeout -s KILL 20 " + TARNWICK_CLI;
+        const int wrote = std::system(
+            (run + " write '" + image.Path() + "' --emulate -q >" + out + " 2>/dev/null").c_str());
+        std::ostringstream written;
+        written << std::ifstream(out).rdbuf();
+        const int read = std::system(
+            (run + " read '" + back + "' --length 65536 --emulate -q >>" + out + " 2>/dev/null")
+                .c_str());
+        std::ostringstream both;
+        both << std::ifstream(out).rdbuf();
+        EXPECT_EQ(WIFEXITED(wrote) ? WEXITSTATUS(wrote) : -1, 0) << c.locale;
+        EXPECT_EQ(WIFEXITED(read) ? WEXITSTATUS(read) : -1, 0) << c.locale;
+        EXPECT_TRUE(written.str().starts_with(c.writtenStart) &&
+                    written.str().ends_with(c.writtenEnd))
+            << c.locale << "\n"
+            << written.str();
+        EXPECT_EQ(both.str().substr(written.str().size()), c.read) << c.locale;
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick::cli
