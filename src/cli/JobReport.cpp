@@ -25,10 +25,12 @@ std::string HostName() {
 
 }  // namespace
 
-void AddReportOptions(CLI::App& command, ReportOptions& o) {
-    command.add_option("--log", o.log,
-                       "Append a JSON line about the job to this file (kept on disk before the "
-                       "command ends; one that cannot be opened stops the command first)");
+void AddReportOptions(CLI::App& command, ReportOptions& o, bool withLog) {
+    if (withLog) {
+        command.add_option("--log", o.log,
+                           "Append a JSON line about the job to this file (kept on disk before "
+                           "the command ends; one that cannot be opened stops the command first)");
+    }
     command.add_flag("--json", o.json,
                      "Print the job as JSON lines on standard output (start, progress, end); "
                      "the usual results go to standard error");
@@ -51,7 +53,8 @@ JobReport::JobReport(std::string command, std::string file, const ReportOptions&
     record.command = std::move(command);
     // The log is read later and elsewhere: the path must not depend on where the command ran.
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(file, error);
+    const std::filesystem::path absolute =
+        file.empty() ? std::filesystem::path() : std::filesystem::absolute(file, error);
     record.file = error ? std::move(file) : absolute.string();
 }
 
@@ -105,7 +108,8 @@ int JobReport::EndBeforeJob(int exit) {
     return End(exit, kErrorEnding, "the drives or the programmer named cannot be used");
 }
 
-int JobReport::End(int exit, std::string ending, std::string detail, std::optional<bool> verified) {
+int JobReport::End(int exit, std::string ending, std::string detail, std::optional<bool> verified,
+                   const JsonEvents::Counts& counts) {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     record.seconds = took.count();
     record.exit = exit;
@@ -129,7 +133,7 @@ int JobReport::End(int exit, std::string ending, std::string detail, std::option
         if (!events->Started()) {
             events->Start(record.command, record.file, record.size, record.programmer);
         }
-        events->End(record.exit, record.ending, record.detail);
+        events->End(record.exit, record.ending, record.detail, counts);
     }
     return record.exit;
 }

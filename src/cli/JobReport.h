@@ -24,7 +24,8 @@ struct ReportOptions {
 // The ending of a command that failed outside its job: bad arguments, drives out of reach.
 inline constexpr char kErrorEnding[] = "error";
 
-void AddReportOptions(CLI::App& command, ReportOptions& options);
+// `withLog`: the command keeps a record of its job (--log); the transfer test does not.
+void AddReportOptions(CLI::App& command, ReportOptions& options, bool withLog = true);
 
 // What a write or read shows and leaves: the person's display, the --log record and the --json
 // events.
@@ -58,7 +59,7 @@ class JobReport {
     // Keeps the record and ends the events; returns `exit`, or the log's exit code when the record
     // of an otherwise successful job could not be kept.
     int End(int exit, std::string ending, std::string detail,
-            std::optional<bool> verified = std::nullopt);
+            std::optional<bool> verified = std::nullopt, const JsonEvents::Counts& counts = {});
 
     // End for a command that found no programmer, or could not use the drives or the one named
     // (said already).

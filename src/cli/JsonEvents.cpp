@@ -31,7 +31,8 @@ void JsonEvents::Start(const std::string& command, const std::string& file,
     nlohmann::ordered_json event = {{"event", "start"}};
     Tag(event);
     event["command"] = command;
-    event["file"] = file;
+    // A command that uses no file (the transfer test) says so instead of naming "".
+    event["file"] = file.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(file);
     event["size"] = size ? nlohmann::ordered_json(*size) : nullptr;
     event["programmer"] = PresenceJson(programmer);
     Emit(out, event);
@@ -60,13 +61,17 @@ void JsonEvents::PageConfirmed(std::uint64_t bytesDone, std::uint64_t totalBytes
     Emit(out, event);
 }
 
-void JsonEvents::End(int exit, const std::string& ending, const std::string& detail) {
+void JsonEvents::End(int exit, const std::string& ending, const std::string& detail,
+                     const Counts& counts) {
     std::lock_guard lock(mutex);
     nlohmann::ordered_json event = {{"event", "end"}};
     Tag(event);
     event["exit"] = exit;
     event["ending"] = ending;
     event["detail"] = detail;
+    for (const auto& [name, value] : counts) {
+        event[name] = value;
+    }
     Emit(out, event);
 }
 

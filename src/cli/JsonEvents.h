@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "jobs/ProgramJob.h"
@@ -28,7 +29,10 @@ class JsonEvents : public ProgressObserver {
     // Names the progress that follows ("write", "verify", "read"); its count starts afresh.
     void Phase(std::string name);
     void PageConfirmed(std::uint64_t bytesDone, std::uint64_t totalBytes) override;
-    void End(int exit, const std::string& ending, const std::string& detail);
+    // `counts` are added to the end event as numbers, for a script that tallies them.
+    using Counts = std::vector<std::pair<std::string, std::uint64_t>>;
+    void End(int exit, const std::string& ending, const std::string& detail,
+             const Counts& counts = {});
 
     bool Started() const { return started; }
 

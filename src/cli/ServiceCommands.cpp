@@ -74,8 +74,8 @@ void AddTransferTestCommand(CLI::App& app, TransferTestOptions& o) {
         "report bad cycles");
     test->add_option("--bytes", o.bytes, "Stop after the last cycle that fits below this bound")
         ->capture_default_str();
-    test->add_flag("-q,--quiet", o.quiet, "Show no progress");
     AddTargetOptions(*test, o.target, false);
+    AddReportOptions(*test, o.report, false);
     test->footer(ExitCodeHelp({0, 1, 3, 9, 10, 12}, "every cycle was written and read back alike"));
 }
 
@@ -144,32 +144,51 @@ int RunRead(const ReadOptions& o) {
 }
 
 int RunTransferTest(const TransferTestOptions& o) {
-    ConsoleDisplay console(std::cerr, ProgressIsOnTerminal(), TerminalColumns(), !o.quiet);
+    JobReport report("transfer-test", {}, o.report);
+    ConsoleDisplay& console = report.Console();
     std::unique_ptr<Session> session;
     if (const int code = Prepare(o.target, console, session); code != kExitSuccess) {
-        return code;
+        return report.EndBeforeJob(code);
     }
-    TransferTest test(console, &console);
+    // The test's bound, rounded down to whole cycles, is what the progress counts towards.
+    report.Start(o.bytes / TransferTest::kBlockBytes * TransferTest::kBlockBytes,
+                 session->Discovery().Presence());
+    report.Phase("transfer");
+    TransferTest test(console, &report.Progress());
     const TransferTestResult result = session->Run<TransferTestResult>(
         [&](std::stop_token stop) { return test.Run(session->Link().Device(), o.bytes, stop); });
     console.Finish();
     if (!result.started && !Interrupted()) {
-        std::cerr << "tarnwick-cli: " << Say("the programmer does not answer") << '\n';
-        return Finish(*session, kExitNotAnswering);
+        const std::string detail = "the programmer does not answer";
+        std::cerr << "tarnwick-cli: " << Say(detail) << '\n';
+        return report.End(Finish(*session, kExitNotAnswering),
+                          ToString(ProgramEnding::NotAnswering), detail);
     }
-    std::cout << Say("transfer test: {1} cycles of 2048 bytes, {2} with a bad write status, {3} "
-                     "read back different",
-                     {std::to_string(result.cycles), std::to_string(result.statusErrors),
-                      std::to_string(result.compareErrors)})
-              << '\n';
+    const std::string cycles = std::to_string(result.cycles);
+    const std::string badStatus = std::to_string(result.statusErrors);
+    const std::string different = std::to_string(result.compareErrors);
+    report.Out() << Say("transfer test: {1} cycles of 2048 bytes, {2} with a bad write status, {3} "
+                        "read back different",
+                        {cycles, badStatus, different})
+                 << '\n';
+    // The events' detail is for scripts: English in every locale.
+    const std::string counts = cycles + " cycles of 2048 bytes, " + badStatus +
+                               " with a bad write status, " + different + " read back different";
     int code = kExitSuccess;
+    const char* ending = "success";
     if (result.cancelled || Interrupted()) {
         std::cerr << "tarnwick-cli: " << Say("interrupted") << '\n';
         code = kExitCancelled;
+        ending = ToString(ProgramEnding::Cancelled);
     } else if (result.statusErrors + result.compareErrors > 0) {
         code = kExitTestErrors;
+        ending = "bad cycles";
     }
-    return Finish(*session, code);
+    return report.End(Finish(*session, code), ending, code == kExitSuccess ? "" : counts,
+                      std::nullopt,
+                      {{"cycles", result.cycles},
+                       {"bad_write_status", result.statusErrors},
+                       {"read_back_different", result.compareErrors}});
 }
 
 }  // namespace tarnwick::cli

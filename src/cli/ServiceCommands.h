@@ -21,8 +21,8 @@ struct ReadOptions {
 
 struct TransferTestOptions {
     std::uint64_t bytes = 0;  // set to the default bound when the command is added
-    bool quiet = false;       // no progress
     TargetOptions target;
+    ReportOptions report;  // --json and -q; the test keeps no record
 };
 
 void AddReadCommand(CLI::App& app, ReadOptions& options);

@@ -7,7 +7,13 @@ programmer
 
 # The transfer test writes without erasing, so it runs first, on the fresh (erased) flash.
 expect_exit 0 "transfer-test with a bound of 64 KiB ends without a bad cycle" \
-    "$CLI" transfer-test --bytes 65536
+    "$CLI" transfer-test --bytes 65536 --json
+check "transfer-test --json starts, ends with the 32 cycles counted, and its last progress is the whole bound" \
+    json "$WORK/out" -s '.[0].event == "start" and .[0].file == null and
+        (map(select(.event == "progress")) | last | .phase == "transfer" and .done == 65536) and
+        (last | .event == "end" and .exit == 0 and .cycles == 32 and .bad_write_status == 0 and
+            .read_back_different == 0)'
+output_has "with --json the person's result line goes to standard error" "$WORK/err" "transfer test: 32 cycles"
 commands_are "the transfer test sends the link query, then page write, write status and page read \
 for each 2048-byte block, and stops at its bound" transfer-test 65536
 
