@@ -1,14 +1,10 @@
 #include "widgets/GradientProgressBar.h"
 
 #include <algorithm>
-#include <utility>
 
-#include <QBackingStore>
 #include <QColor>
-#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QRegion>
 #include <QString>
 
 #include "widgets/GradientLayout.h"
@@ -42,7 +38,7 @@ GradientProgressBar::GradientProgressBar(QWidget* parent)
     // Every paint covers the whole area itself; an erase first would only make the bar flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
     moveTimer_.setSingleShot(true);
-    connect(&moveTimer_, &QTimer::timeout, this, [this] { UpdateMovedPart(); });
+    connect(&moveTimer_, &QTimer::timeout, this, [this] { update(); });
 }
 
 GradientProgressBar::~GradientProgressBar() = default;
@@ -110,75 +106,15 @@ void GradientProgressBar::ScheduleRepaint() {
 void GradientProgressBar::ScheduleMove() {
     const qint64 since = lastPaint_.isValid() ? lastPaint_.elapsed() : kMoveIntervalMs;
     if (since >= kMoveIntervalMs) {
-        UpdateMovedPart();
+        update();
     } else if (!moveTimer_.isActive()) {
         moveTimer_.start(static_cast<int>(kMoveIntervalMs - since));
     }
 }
 
-void GradientProgressBar::UpdateMovedPart() {
-    const QRect client = rect();
-    if (!Working(paintedPos_) || !Working(pos_) || pos_ < paintedPos_) {
-        // To or from the flat face everything changes; a move back is rare enough to repaint.
-        update();
-        return;
-    }
-    const bool vertical = orientation() == Qt::Vertical;
-    const int length = vertical ? client.height() : client.width();
-    const auto layoutAt = [&](int pos) {
-        return ComputeBands({client.width(), client.height(), vertical,
-                             FilledExtent(pos, lower_, upper_, length), startColor_, endColor_,
-                             backgroundColor_});
-    };
-    const GradientLayout before = layoutAt(paintedPos_);
-    const GradientLayout after = layoutAt(pos_);
-    // A pixel changes only where a fill differs: a band present in one layout alone, or a
-    // background or tail that moved.
-    QRegion changed;
-    const std::size_t bands = std::max(before.bands.size(), after.bands.size());
-    for (std::size_t i = 0; i < bands; ++i) {
-        const BandFill* old = i < before.bands.size() ? &before.bands[i] : nullptr;
-        const BandFill* now = i < after.bands.size() ? &after.bands[i] : nullptr;
-        if (old != nullptr && now != nullptr && *old == *now) {
-            continue;
-        }
-        for (const BandFill* fill : {old, now}) {
-            if (fill != nullptr) {
-                changed += ToQRect(*fill);
-            }
-        }
-    }
-    for (const auto& [old, now] : {std::pair(before.background, after.background),
-                                   std::pair(before.tail, after.tail)}) {
-        if (old != now) {
-            for (const auto& fill : {old, now}) {
-                if (fill) {
-                    changed += ToQRect(*fill);
-                }
-            }
-        }
-    }
-    if (showPercent_) {
-        // Every caption is centred and no wider than the widest; a margin for antialiasing.
-        QRect caption = fontMetrics().boundingRect(client, Qt::AlignCenter | Qt::TextSingleLine,
-                                                   QStringLiteral("100 %"));
-        caption.setLeft(std::max(0, caption.left() - fontMetrics().maxWidth()));
-        caption.setRight(caption.right() + fontMetrics().maxWidth());
-        changed += caption.adjusted(0, -2, 0, 2);
-    }
-    update(changed & client);
-}
-
 void GradientProgressBar::paintEvent(QPaintEvent* event) {
+    lastPaint_.start();
     QPainter painter(this);
-    // Only a paint into the window's backing store changes what the screen shows; a grab or a
-    // render paints the same way into another device.
-    QBackingStore* store = backingStore();
-    if (store != nullptr && painter.paintEngine() != nullptr &&
-        painter.paintEngine()->paintDevice() == store->paintDevice()) {
-        lastPaint_.start();
-        paintedPos_ = pos_;
-    }
     const QRect client = rect();
     if (pos_ <= lower_ || pos_ > upper_) {
         // The button face as the palette has it now: an idle bar follows a theme change at once.
@@ -194,14 +130,11 @@ void GradientProgressBar::paintEvent(QPaintEvent* event) {
     const QRect area = event->rect() & client;
     if (!area.isEmpty()) {
         OffscreenSurface surface(painter, area);
-        // Only the fills the paint can show: a move repaints a few bands of a long bar.
         for (const BandFill& band : layout.bands) {
-            if (const QRect fill = ToQRect(band); fill.intersects(area)) {
-                surface.painter().fillRect(fill, ToQColor(band.colour));
-            }
+            surface.painter().fillRect(ToQRect(band), ToQColor(band.colour));
         }
         for (const auto& rest : {layout.background, layout.tail}) {
-            if (rest && ToQRect(*rest).intersects(area)) {
+            if (rest) {
                 surface.painter().fillRect(ToQRect(*rest), ToQColor(rest->colour));
             }
         }

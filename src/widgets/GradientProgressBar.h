@@ -53,11 +53,6 @@ class GradientProgressBar : public QProgressBar {
   private:
     void ScheduleRepaint();
     void ScheduleMove();
-    // Marks for the next paint only what a move from the painted position to the current one
-    // changes: the bands uncovered or covered and the caption. A move is the bar's most frequent
-    // repaint, and painting every band of a long bar costs far more than the few that changed.
-    void UpdateMovedPart();
-    bool Working(int pos) const { return pos > lower_ && pos <= upper_; }
 
     int lower_ = 0;
     int upper_ = 100;
@@ -70,7 +65,6 @@ class GradientProgressBar : public QProgressBar {
     bool showPercent_ = true;
 
     QElapsedTimer lastPaint_;  // invalid before the first paint
-    int paintedPos_ = 0;       // the position the last paint showed
     QTimer moveTimer_;         // the deferred repaint of a position that came too soon
 
     // What a native 16-bit progress control would hold, for the values SetRange and SetPos return.

@@ -1,7 +1,5 @@
 #include <QApplication>
 #include <QImage>
-#include <QPixmap>
-#include <QScreen>
 #include <QTest>
 #include <array>
 #include <climits>
@@ -144,22 +142,6 @@ class GradientProgressBarTest : public QObject {
         bar->SetPos(2);
         bar->SetPos(3);
         QTRY_COMPARE(spy.painted.last(), 3);
-    }
-
-    // A move repaints only what it changes: what the screen shows after each move, forwards,
-    // backwards and from and to the flat face, must be what a whole paint gives.
-    void whatAMoveLeavesOnScreenIsTheWholeBar() {
-        bar->SetShowPercent(true);
-        bar->show();
-        QVERIFY(QTest::qWaitForWindowExposed(bar.get()));
-        const auto onScreen = [&] {
-            return bar->screen()->grabWindow(bar->winId()).toImage().convertToFormat(
-                QImage::Format_RGB32);
-        };
-        for (const int pos : {3, 40, 41, 97, 60, 100, 0, 8}) {
-            bar->SetPos(pos);
-            QTRY_VERIFY2(onScreen() == Render(*bar), qPrintable(QString::number(pos)));
-        }
     }
 
     // The rounding the pixels above cannot tell.
