@@ -10,7 +10,7 @@
 #include "app/StartOptions.h"
 #include "app/UiLanguage.h"
 #include "backend/Backend.h"
-#include "platform/linux/SessionLock.h"
+#include "platform/SessionLock.h"
 
 namespace tarnwick {
 

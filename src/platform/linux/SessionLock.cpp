@@ -1,4 +1,4 @@
-#include "platform/linux/SessionLock.h"
+#include "platform/SessionLock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
 
 namespace tarnwick {
 
@@ -80,14 +79,15 @@ SessionLock SessionLock::Acquire(std::string_view name, std::string directory) {
         directory = std::move(*runtime);
     }
     lock.path_ = directory + "/" + std::string(name) + SessionSuffix();
-    lock.fd_ = open(lock.path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (lock.fd_ < 0) {
+    const int fd = open(lock.path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    lock.handle_ = fd;
+    if (fd < 0) {
         lock.unavailable_ = Reason(lock.path_, errno);
         return lock;
     }
     int result;
     do {
-        result = flock(lock.fd_, LOCK_EX | LOCK_NB);
+        result = flock(fd, LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     if (result == 0) {
         lock.state_ = State::Held;
@@ -103,33 +103,12 @@ SessionLock SessionLock::Acquire(std::string_view name, std::string directory) {
     return lock;
 }
 
-SessionLock::SessionLock(SessionLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      state_(std::exchange(other.state_, State::Unavailable)),
-      path_(std::move(other.path_)),
-      unavailable_(std::move(other.unavailable_)) {}
-
-SessionLock& SessionLock::operator=(SessionLock&& other) noexcept {
-    if (this != &other) {
-        Release();
-        fd_ = std::exchange(other.fd_, -1);
-        state_ = std::exchange(other.state_, State::Unavailable);
-        path_ = std::move(other.path_);
-        unavailable_ = std::move(other.unavailable_);
-    }
-    return *this;
-}
-
-SessionLock::~SessionLock() {
-    Release();
-}
-
 void SessionLock::Release() {
     // The file itself stays: removing it would let a second starter lock a fresh file while a
     // third still waits on the old one's name.
-    if (fd_ >= 0) {
-        close(fd_);
-        fd_ = -1;
+    if (handle_ >= 0) {
+        close(static_cast<int>(handle_));
+        handle_ = -1;
     }
 }
 

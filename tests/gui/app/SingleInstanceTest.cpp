@@ -9,7 +9,7 @@
 
 #include "AppHarness.h"
 #include "app/AppTexts.h"
-#include "platform/linux/SessionLock.h"
+#include "platform/SessionLock.h"
 
 using namespace tarnwick;
 using tarnwick::testing::SetEnv;
