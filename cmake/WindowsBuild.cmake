@@ -45,5 +45,5 @@ if(BUILD_TESTING)
     enable_testing()
 endif()
 
-# The dialog needs Qt for Windows, which is not here. The command line comes later.
-set(TARNWICK_SKIPPED_LAYERS widgets app cli)
+# The dialog needs Qt for Windows, which is not here.
+set(TARNWICK_SKIPPED_LAYERS widgets app)

@@ -1,17 +1,10 @@
 #include "cli/JobRecord.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <array>
-#include <cerrno>
 #include <cstdio>
-#include <ctime>
 #include <nlohmann/json.hpp>
 
 #include "cli/ProgrammerJson.h"
-#include "jobs/FileKind.h"
+#include "platform/Files.h"
 #include "platform/Sha256.h"
 
 namespace tarnwick::cli {
@@ -21,14 +14,17 @@ nlohmann::json PresenceJson(const ProgrammerPresence& programmer) {
 }
 
 std::string UtcTimestamp(std::chrono::system_clock::time_point time) {
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
+    // The calendar of <chrono>, not gmtime_r: Windows has no gmtime_r.
+    using namespace std::chrono;
+    const auto ms = floor<milliseconds>(time);
+    const auto day = floor<days>(ms);
+    const year_month_day date{day};
+    const hh_mm_ss clock{ms - day};
     char text[40];
-    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms % 1000));
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", int(date.year()),
+                  unsigned(date.month()), unsigned(date.day()), int(clock.hours().count()),
+                  int(clock.minutes().count()), int(clock.seconds().count()),
+                  int(clock.subseconds().count()));
     return text;
 }
 
@@ -54,36 +50,15 @@ std::string RecordLine(const JobRecord& r, const std::string& host) {
 }
 
 Result<FileDigest> DigestFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return SystemFault(path, errno);
-    }
-    // A device or a FIFO could be read for ever; only a file has bytes to sum.
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return Fail(path + " is not a regular file");
-    }
     Sha256 sha;
     FileDigest digest;
-    std::array<std::uint8_t, 64 * 1024> buffer;
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return SystemFault(path, error);
-        }
-        if (n == 0) {
-            break;
-        }
-        sha.Update(std::span(buffer).first(static_cast<std::size_t>(n)));
-        digest.size += static_cast<std::uint64_t>(n);
+    const Result<void> read = ReadRegularFile(path, [&](std::span<const std::uint8_t> bytes) {
+        sha.Update(bytes);
+        digest.size += bytes.size();
+    });
+    if (!read) {
+        return Fail(read.error());
     }
-    ::close(fd);
     static constexpr char kHex[] = "0123456789abcdef";
     for (const std::uint8_t b : sha.Final()) {
         digest.sha256 += kHex[b >> 4];
@@ -93,56 +68,22 @@ Result<FileDigest> DigestFile(const std::string& path) {
 }
 
 Result<JobLog> JobLog::Open(const std::string& path) {
-    // Not a FIFO or a device: a record there is no record. Opened without blocking and judged
-    // by what was opened, so nothing swapped in under the name can make the open wait.
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
-    if (fd < 0) {
-        return SystemFault(path, errno);
+    // Not a FIFO or a device: a record there is no record.
+    Result<std::unique_ptr<AppendFile>> file = AppendFile::Open(path);
+    if (!file) {
+        return Fail(std::move(file.error()));
     }
-    JobLog log(fd, path);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        return SystemFault(path, errno);
-    }
-    if (auto regular = RequireRegularFile(path, st.st_mode); !regular) {
-        return Fail(std::move(regular.error()));
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        return SystemFault(path, errno);
-    }
-    return log;
+    return JobLog(std::move(*file));
 }
 
-JobLog::JobLog(int descriptor, std::string logPath) : fd(descriptor), path(std::move(logPath)) {}
+JobLog::JobLog(std::unique_ptr<AppendFile> opened) : file(std::move(opened)) {}
 
-JobLog::JobLog(JobLog&& other) noexcept : fd(other.fd), path(std::move(other.path)) {
-    other.fd = -1;
-}
+JobLog::JobLog(JobLog&&) noexcept = default;
 
-JobLog::~JobLog() {
-    if (fd >= 0) {
-        ::close(fd);
-    }
-}
+JobLog::~JobLog() = default;
 
 Result<void> JobLog::Append(const std::string& line) {
-    const std::string whole = line + '\n';
-    ssize_t n;
-    do {
-        n = ::write(fd, whole.data(), whole.size());
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) {
-        return SystemFault(path, errno);
-    }
-    if (static_cast<std::size_t>(n) != whole.size()) {
-        return Fail(path + ": the record was cut short (disk full?)");
-    }
-    if (::fsync(fd) != 0) {
-        return SystemFault(path, errno);
-    }
-    return {};
+    return file->Append(line + '\n');
 }
 
 }  // namespace tarnwick::cli

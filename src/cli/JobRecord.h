@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -9,6 +10,7 @@
 
 #include "link/Fault.h"
 #include "link/ProgrammerPresence.h"
+#include "platform/Files.h"
 
 namespace tarnwick::cli {
 
@@ -56,9 +58,8 @@ class JobLog {
     Result<void> Append(const std::string& line);
 
   private:
-    JobLog(int fd, std::string path);
-    int fd;
-    std::string path;
+    explicit JobLog(std::unique_ptr<AppendFile> file);
+    std::unique_ptr<AppendFile> file;
 };
 
 }  // namespace tarnwick::cli

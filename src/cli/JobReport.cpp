@@ -1,29 +1,16 @@
 #include "cli/JobReport.h"
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
-#include <climits>
 #include <filesystem>
 #include <iostream>
 
 #include "cli/ExitCode.h"
 #include "cli/OwnLines.h"
 #include "cli/Terminal.h"
+#include "jobs/Utf8Path.h"
+#include "platform/Console.h"
 
 namespace tarnwick::cli {
-
-namespace {
-
-std::string HostName() {
-    char name[HOST_NAME_MAX + 1] = {};
-    if (gethostname(name, sizeof name - 1) != 0) {
-        return {};
-    }
-    return name;
-}
-
-}  // namespace
 
 void AddReportOptions(CLI::App& command, ReportOptions& o, bool withLog) {
     if (withLog) {
@@ -53,9 +40,10 @@ JobReport::JobReport(std::string command, std::string file, const ReportOptions&
     record.command = std::move(command);
     // The log is read later and elsewhere: the path must not depend on where the command ran.
     std::error_code error;
-    const std::filesystem::path absolute =
-        file.empty() ? std::filesystem::path() : std::filesystem::absolute(file, error);
-    record.file = error ? std::move(file) : absolute.string();
+    const std::u8string absolute =
+        file.empty() ? std::u8string()
+                     : std::filesystem::absolute(Utf8Path(file), error).u8string();
+    record.file = error ? std::move(file) : std::string(absolute.begin(), absolute.end());
 }
 
 int JobReport::Open() {

@@ -1,10 +1,5 @@
 #include "cli/Session.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <iostream>
@@ -13,6 +8,7 @@
 #include "cli/ExitCode.h"
 #include "cli/OwnLines.h"
 #include "cli/Terminal.h"
+#include "platform/Console.h"
 
 namespace tarnwick::cli {
 
@@ -57,20 +53,14 @@ void Session::RunOnWorker(const std::function<void(std::stop_token)>& work) {
     // work to end.
     std::stop_source stop;
     std::atomic<bool> ended{false};
-    // The worker's end wakes this thread at once through a pipe, rather than at its next
-    // 100 ms look: that wait would be part of every command's time. Without the pipe the look
-    // still comes.
-    int wake[2] = {-1, -1};
-    if (pipe2(wake, O_CLOEXEC) != 0) {
-        wake[0] = wake[1] = -1;
-    }
+    // The worker's end wakes this thread at once, rather than at its next 100 ms look: that
+    // wait would be part of every command's time.
+    MainThreadWake wake;
     WithInterruptsBlocked([&] {
-        runner.TryStart([&work, &ended, token = stop.get_token(), done = wake[1]](std::stop_token) {
+        runner.TryStart([&work, &ended, &wake, token = stop.get_token()](std::stop_token) {
             work(token);
             ended.store(true);
-            if (done >= 0) {
-                [[maybe_unused]] const ssize_t written = write(done, "", 1);
-            }
+            wake.Notify();
         });
     });
     std::optional<std::chrono::steady_clock::time_point> leaveAt;
@@ -83,34 +73,20 @@ void Session::RunOnWorker(const std::function<void(std::stop_token)>& work) {
             LeaveJobBehind();
         }
         // Woken by the worker's end, a device change or a signal; the time-out only covers a
-        // signal that lands between the look at the flag and the poll, and the grace period.
+        // signal that lands between the look at the flag and the wait, and the grace period.
         // Not shorter: a thread waking up ten times a second moves the job's thread between
         // CPUs and costs it time on every command.
-        WaitBriefly(wake[0], leaveAt || wake[0] < 0 ? std::chrono::milliseconds(100)
-                                                    : std::chrono::milliseconds(1000));
-    }
-    runner.StopAndJoin();
-    for (const int fd : wake) {
-        if (fd >= 0) {
-            close(fd);
+        if (wake.Wait(monitor.get(),
+                      leaveAt ? std::chrono::milliseconds(100) : std::chrono::milliseconds(1000))) {
+            discovery.FollowDeviceChanges(*monitor);
         }
     }
-}
-
-void Session::WaitBriefly(int workerEnded, std::chrono::milliseconds timeout) {
-    // A signal ends the poll at once: it is delivered to this thread alone. A negative
-    // descriptor is left out by poll.
-    std::array<pollfd, 2> fds{
-        {{monitor ? monitor->PollFd() : -1, POLLIN, 0}, {workerEnded, POLLIN, 0}}};
-    if (poll(fds.data(), fds.size(), static_cast<int>(timeout.count())) > 0 &&
-        (fds[0].revents & POLLIN) != 0) {
-        discovery.FollowDeviceChanges(*monitor);
-    }
+    runner.StopAndJoin();
 }
 
 bool Session::WaitForDeviceChange(std::chrono::milliseconds timeout) {
-    pollfd fd{monitor ? monitor->PollFd() : -1, POLLIN, 0};
-    if (poll(&fd, 1, static_cast<int>(timeout.count())) <= 0 || (fd.revents & POLLIN) == 0) {
+    MainThreadWake wake;
+    if (!wake.Wait(monitor.get(), timeout)) {
         return false;
     }
     return monitor->Dispatch([](const DeviceChange&) {}) > 0;

@@ -59,10 +59,6 @@ class Session {
     Session(std::unique_ptr<Backend> backend, ConsoleDisplay& console);
 
     void RunOnWorker(const std::function<void(std::stop_token)>& work);
-    // Waits up to `timeout` for a device change, the worker's end (a byte on `workerEnded`) or
-    // a signal, and handles a device change.
-    void WaitBriefly(int workerEnded, std::chrono::milliseconds timeout);
-
     // Announces a change of presence; the first report after start-up only sets it.
     void ShowPresence(const ProgrammerPresence& presence);
 

@@ -13,6 +13,7 @@
 #include "cli/Session.h"
 #include "cli/Terminal.h"
 #include "cli/WriteMany.h"
+#include "jobs/Utf8Path.h"
 #include "jobs/VerifyFlash.h"
 
 namespace tarnwick::cli {
@@ -84,7 +85,7 @@ std::expected<std::unique_ptr<Session>, int> StartFileJob(JobReport& report,
 
 std::optional<std::uint64_t> SizeOf(const std::string& file) {
     std::error_code error;
-    const std::uint64_t size = std::filesystem::file_size(file, error);
+    const std::uint64_t size = std::filesystem::file_size(Utf8Path(file), error);
     return error ? std::nullopt : std::optional(size);
 }
 

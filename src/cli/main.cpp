@@ -1,5 +1,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/ExitCode.h"
 #include "cli/ListCommand.h"
@@ -7,10 +9,21 @@
 #include "cli/StationCommand.h"
 #include "cli/Terminal.h"
 #include "cli/WriteCommand.h"
+#include "platform/Console.h"
 
 int main(int argc, char** argv) {
     using namespace tarnwick::cli;
     CatchInterrupts();
+    tarnwick::PrepareConsole();
+    // File names reach the commands in UTF-8 whatever the system's code page.
+    std::vector<std::string> arguments = tarnwick::Utf8Arguments(argc, argv);
+    std::vector<char*> utf8Argv;
+    for (std::string& argument : arguments) {
+        utf8Argv.push_back(argument.data());
+    }
+    utf8Argv.push_back(nullptr);
+    argc = static_cast<int>(arguments.size());
+    argv = utf8Argv.data();
     // Named, so that the usage lines say tarnwick-cli and not the path it was started from.
     CLI::App app{"tarnwick-cli: write firmware into the SPI flash of a VORTAN USB programmer",
                  "tarnwick-cli"};
