@@ -26,7 +26,7 @@ std::vector<std::string> Screen(const std::string& output) {
         } else if (c == '\033' && output.compare(i, 2, "\033[") == 0) {
             const std::size_t end = output.find_first_of("AK", i + 2);
             if (output[end] == 'A') {
-                row -= std::min(row, std::stoul(output.substr(i + 2, end - i - 2)));
+                row -= std::min<std::size_t>(row, std::stoul(output.substr(i + 2, end - i - 2)));
             } else {
                 lines[row].resize(std::min(lines[row].size(), column));
             }
