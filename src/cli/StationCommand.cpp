@@ -1,7 +1,5 @@
 #include "cli/StationCommand.h"
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <atomic>
 #include <cstdio>

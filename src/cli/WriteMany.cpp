@@ -1,7 +1,5 @@
 #include "cli/WriteMany.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
