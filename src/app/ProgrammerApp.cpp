@@ -1,6 +1,5 @@
 #include "app/ProgrammerApp.h"
 
-#include <QFile>
 #include <iostream>
 #include <memory>
 
@@ -40,7 +39,7 @@ int ProgrammerApp::InitInstance(const QStringList& arguments) {
     // The emulated programmer as it comes: default size, no faults.
     BackendChoice choice;
     choice.emulate = options.emulate;
-    choice.emulator.flashFile = QFile::encodeName(options.flashFile).toStdString();
+    choice.emulator.flashFile = options.flashFile.toStdString();
     Result<std::unique_ptr<Backend>> backend = Backend::Open(choice);
     if (!backend) {
         std::cerr << "tarnwick: " << backend.error().Describe() << '\n';

@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
-#include <QSocketNotifier>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -18,6 +17,7 @@
 #include "app/AppIcons.h"
 #include "app/AppTexts.h"
 #include "app/DataExchange.h"
+#include "app/DeviceChangeNotifier.h"
 #include "app/DialogLayout.h"
 #include "app/ExitCleanup.h"
 #include "app/StatusToolTip.h"
@@ -113,10 +113,12 @@ bool ProgrammerDialog::RegisterDeviceNotify() {
         return false;
     }
     deviceChanges = std::move(*opened);
-    deviceNotifier =
-        std::make_unique<QSocketNotifier>(deviceChanges->PollFd(), QSocketNotifier::Read);
-    connect(deviceNotifier.get(), &QSocketNotifier::activated, this,
-            [this] { OnDeviceNotification(); });
+    deviceNotifier = WatchDeviceChanges(*deviceChanges, [this] { OnDeviceNotification(); });
+    if (!deviceNotifier) {
+        std::cerr << "tarnwick: device notifications: nothing to wait on\n";
+        deviceChanges.reset();
+        return false;
+    }
     return true;
 }
 
@@ -237,8 +239,7 @@ void ProgrammerDialog::OnReadFile() {
         return;
     }
     auto readBack = std::make_shared<FlashReadBack>();
-    const ReadBackResult opened =
-        readBack->Open(services.link.Device(), QFile::encodeName(*chosen).toStdString());
+    const ReadBackResult opened = readBack->Open(services.link.Device(), chosen->toStdString());
     if (opened.ending != ReadBackEnding::Success) {
         // A file that cannot be made is told; no programmer, or one that did not answer, is
         // not (and no file was made for it).

@@ -20,7 +20,6 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QSocketNotifier;
 
 namespace tarnwick {
 
@@ -134,7 +133,7 @@ class ProgrammerDialog final : public QDialog, public DisplayTarget {
     ProgrammerDiscovery discovery;
     FileSelection fileSelection;
     std::unique_ptr<DeviceChangeSource> deviceChanges;
-    std::unique_ptr<QSocketNotifier> deviceNotifier;
+    std::unique_ptr<QObject> deviceNotifier;
     bool ended = false;
     JobStarter jobs;  // last: its worker is joined before the rest goes
 };
