@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <filesystem>
 
 #include "jobs/FileKind.h"
 
@@ -41,6 +42,27 @@ class PosixAppendFile final : public AppendFile {
     int fd;
     std::string path;
 };
+
+// A file just created is on disk with its first fsync, but its name is in the directory,
+// which a power cut can lose with every record in it unless the directory is synced too.
+Result<void> SyncDirectoryEntry(const std::string& path) {
+    std::string directory = std::filesystem::path(path).parent_path().string();
+    if (directory.empty()) {
+        directory = ".";
+    }
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return SystemFault(directory, errno);
+    }
+    // Some file systems cannot sync a directory (EINVAL); they keep names their own way.
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+    const int error = errno;
+    ::close(fd);
+    if (!synced) {
+        return SystemFault(directory, error);
+    }
+    return {};
+}
 
 }  // namespace
 
@@ -108,6 +130,11 @@ Result<std::unique_ptr<AppendFile>> AppendFile::Open(const std::string& path) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return SystemFault(path, errno);
+    }
+    if (st.st_size == 0) {
+        if (auto entry = SyncDirectoryEntry(path); !entry) {
+            return Fail(std::move(entry.error()));
+        }
     }
     return std::unique_ptr<AppendFile>(std::move(file));
 }
