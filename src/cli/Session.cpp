@@ -85,8 +85,7 @@ void Session::RunOnWorker(const std::function<void(std::stop_token)>& work) {
 }
 
 bool Session::WaitForDeviceChange(std::chrono::milliseconds timeout) {
-    MainThreadWake wake;
-    if (!wake.Wait(monitor.get(), timeout)) {
+    if (!idleWake.Wait(monitor.get(), timeout)) {
         return false;
     }
     return monitor->Dispatch([](const DeviceChange&) {}) > 0;

@@ -12,6 +12,7 @@
 #include "jobs/JobRunner.h"
 #include "link/DeviceChangeSource.h"
 #include "link/ProgrammerDiscovery.h"
+#include "platform/Console.h"
 
 namespace tarnwick::cli {
 
@@ -67,6 +68,9 @@ class Session {
     ConsoleDisplay& console;
     ProgrammerDiscovery discovery;
     std::unique_ptr<DeviceChangeSource> monitor;
+    // What WaitForDeviceChange sleeps on; nothing notifies it (each job has its own, which its
+    // end leaves notified), so one serves every wait of a station's day.
+    MainThreadWake idleWake;
     JobRunner runner;
     bool announce = false;
     std::optional<bool> shownPresent;
