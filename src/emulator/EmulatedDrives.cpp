@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/Machine.h"
+
 namespace tarnwick {
 
 namespace {
@@ -51,7 +53,9 @@ OpenedDrive EmulatedDrives::Open(std::int8_t drive) {
 }
 
 std::string EmulatedDrives::DriveName(std::int8_t drive) const {
-    return drive >= 1 ? "emulated /dev/sg" + std::to_string(drive - 1) : std::string();
+    // Named as the machine would name the drive, so that a message reads the same with and
+    // without the emulator.
+    return drive >= 1 ? "emulated " + MachineDriveName(drive) : std::string();
 }
 
 void EmulatedDrives::Attach() {
