@@ -5,10 +5,11 @@
 #include <QColor>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointF>
+#include <QRectF>
 #include <QString>
 
 #include "widgets/GradientLayout.h"
-#include "widgets/OffscreenSurface.h"
 
 namespace tarnwick {
 namespace {
@@ -112,7 +113,29 @@ void GradientProgressBar::ScheduleMove() {
     }
 }
 
-void GradientProgressBar::paintEvent(QPaintEvent* event) {
+const QImage& GradientProgressBar::WholeGradient(QSize size, bool vertical) {
+    const qreal ratio = devicePixelRatioF();
+    const GradientKey key{size, vertical, startColor_, endColor_, ratio};
+    if (gradient_.isNull() || !(key == gradientKey_)) {
+        // Sized in device pixels so a scaled screen gets a sharp copy, not a stretched one.
+        gradient_ = QImage(size * ratio, QImage::Format_RGB32);
+        gradient_.setDevicePixelRatio(ratio);
+        QPainter painter(&gradient_);
+        const int length = vertical ? size.height() : size.width();
+        const GradientLayout whole = ComputeBands(
+            {size.width(), size.height(), vertical, length, startColor_, endColor_, 0});
+        for (const BandFill& band : whole.bands) {
+            painter.fillRect(ToQRect(band), ToQColor(band.colour));
+        }
+        if (whole.tail) {
+            painter.fillRect(ToQRect(*whole.tail), ToQColor(whole.tail->colour));
+        }
+        gradientKey_ = key;
+    }
+    return gradient_;
+}
+
+void GradientProgressBar::paintEvent(QPaintEvent* /*event*/) {
     lastPaint_.start();
     QPainter painter(this);
     const QRect client = rect();
@@ -127,18 +150,20 @@ void GradientProgressBar::paintEvent(QPaintEvent* event) {
     const GradientLayout layout = ComputeBands({client.width(), client.height(), vertical,
                                                 FilledExtent(pos_, lower_, upper_, length),
                                                 startColor_, endColor_, backgroundColor_});
-    const QRect area = event->rect() & client;
-    if (!area.isEmpty()) {
-        OffscreenSurface surface(painter, area);
-        for (const BandFill& band : layout.bands) {
-            surface.painter().fillRect(ToQRect(band), ToQColor(band.colour));
-        }
-        for (const auto& rest : {layout.background, layout.tail}) {
-            if (rest) {
-                surface.painter().fillRect(ToQRect(*rest), ToQColor(rest->colour));
-            }
-        }
+    // The bands a position uncovers are a prefix of the whole gradient, which is painted once
+    // per size and colours: a move is then one copy and one fill, not a fill per band (up to
+    // 255), which is what made a move cost the job time on a slow machine.
+    const QImage& gradient = WholeGradient(client.size(), vertical);
+    QRect uncovered = client;
+    if (layout.background) {
+        const QRect rest = ToQRect(*layout.background);
+        uncovered = vertical ? QRect(0, 0, client.width(), rest.top())
+                             : QRect(0, 0, rest.left(), client.height());
+        painter.fillRect(rest, ToQColor(layout.background->colour));
     }
+    const qreal ratio = gradient.devicePixelRatio();
+    painter.drawImage(QPointF(0, 0), gradient,
+                      QRectF(0, 0, uncovered.width() * ratio, uncovered.height() * ratio));
 
     if (showPercent_) {
         painter.setPen(ToQColor(textColor_));

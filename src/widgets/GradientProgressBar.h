@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QProgressBar>
 #include <QTimer>
 #include <cstdint>
@@ -51,6 +52,8 @@ class GradientProgressBar : public QProgressBar {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    // Every band at the full length, for this size, orientation, colours and screen scale.
+    const QImage& WholeGradient(QSize size, bool vertical);
     void ScheduleRepaint();
     void ScheduleMove();
 
@@ -66,6 +69,16 @@ class GradientProgressBar : public QProgressBar {
 
     QElapsedTimer lastPaint_;  // invalid before the first paint
     QTimer moveTimer_;         // the deferred repaint of a position that came too soon
+    struct GradientKey {
+        QSize size;
+        bool vertical = false;
+        std::uint32_t start = 0;
+        std::uint32_t end = 0;
+        qreal ratio = 1.0;
+        bool operator==(const GradientKey&) const = default;
+    };
+    GradientKey gradientKey_;
+    QImage gradient_;  // null until the first paint of a filled bar
 
     // What a native 16-bit progress control would hold, for the values SetRange and SetPos return.
     int controlLower_ = 0;

@@ -64,6 +64,14 @@ class GradientProgressBarTest : public QObject {
         }
     }
 
+    // The gradient is kept between paints: a narrower bar must show all of it again.
+    void theWholeGradientFollowsTheBarsSize() {
+        bar->SetPos(100);
+        QCOMPARE(Uniform(Render(*bar), QRect(149, 0, 1, 24)), qRgb(128, 0, 127));
+        bar->resize(150, 24);
+        QCOMPARE(Uniform(Render(*bar), QRect(149, 0, 1, 24)), qRgb(1, 0, 254));
+    }
+
     void solidColoursFillTheWholeBar() {
         const std::tuple<std::uint32_t, std::uint32_t, QRgb> cases[] = {
             {0x0001FF00u, 0x0000FF00u, qRgb(0, 255, 1)},        // success
