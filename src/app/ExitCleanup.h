@@ -2,7 +2,7 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
+#include <string>
 
 namespace tarnwick {
 
@@ -14,19 +14,17 @@ namespace tarnwick {
 class ExitCleanup {
   public:
     static constexpr const char* kScratchFile = "mydata.bin";
+    static constexpr const char* kCopyDirectory = "programmer";
 
-    // "programmer/$$$win%08x-%04x.bof" (the dollars are literal), relative to the temporary
-    // directory.
-    static std::filesystem::path CopyTarget(const std::array<std::uint32_t, 2>& fileVersion);
+    // "$$$win%08x-%04x.bof" (the dollars are literal), in kCopyDirectory.
+    static std::string CopyName(const std::array<std::uint32_t, 2>& fileVersion);
 
-    // Deletes the scratch file, then copies `chosenFile` (a regular file) to the copy target,
-    // readable by this user only. The temporary directory is usually shared, so the scratch
-    // file goes only when it is a regular file of this user (the effective user, as for every
-    // check here), and the copy lands only in a "programmer" directory that exists already, is
-    // no link, belongs to this user and is writable by nobody else, and never over or through
-    // anything under the target's name. An empty `chosenFile` copies nothing.
-    static void Run(const std::filesystem::path& tempDirectory,
-                    const std::filesystem::path& chosenFile,
+    // Deletes the scratch file, then copies `chosenFile` to the copy's name, on UTF-8 paths.
+    // The temporary directory may be shared, so both steps go through platform/TempFiles.h:
+    // the scratch file goes only when it is this user's own regular file, and the copy lands
+    // only in a "programmer" directory that exists already and nobody else may write into,
+    // never over or through anything under its name. An empty `chosenFile` copies nothing.
+    static void Run(const std::string& tempDirectory, const std::string& chosenFile,
                     const std::array<std::uint32_t, 2>& fileVersion);
 };
 

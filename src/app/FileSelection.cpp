@@ -1,11 +1,10 @@
 #include "app/FileSelection.h"
 
-#include <QFile>
 #include <iostream>
 
 #include "app/AppTexts.h"
-#include "app/ExclusiveFileProbe.h"
 #include "app/UiLanguage.h"
+#include "platform/ExclusiveFileProbe.h"
 
 namespace tarnwick {
 
@@ -19,7 +18,7 @@ FileSelection::Outcome FileSelection::Choose(DialogData& data) {
         return Outcome::Cancelled;
     }
     data.pathText = *chosen;
-    std::string path = QFile::encodeName(data.pathText).toStdString();
+    std::string path = data.pathText.toStdString();
 
     // The job reads FirmwarePath on its own thread: published before the check, a file about
     // to be refused could be the one it takes.

@@ -84,7 +84,7 @@ void ProgrammerDialog::OnInitDialog() {
     if (!RegisterDeviceNotify()) {
         services.prompts.ShowMessage(Ui(texts::kInitError));
     }
-    tempDirectory = QFile::encodeName(QDir::tempPath()).toStdString() + "/";
+    tempDirectory = QDir::tempPath().toStdString() + "/";
     setWindowIcon(AppIcons::Icon(kIconApplication));
     SetStatusIcon(kIconNoProgrammer);
     services.link.Clear();
@@ -334,8 +334,7 @@ void ProgrammerDialog::StopWorker() {
 void ProgrammerDialog::DestroyWindow() {
     // The window is hidden already and the worker joined, so a read-back cannot still be
     // writing a file that is copied here.
-    ExitCleanup::Run(tempDirectory, QFile::encodeName(data.pathText).toStdString(),
-                     services.fileInfo.version);
+    ExitCleanup::Run(tempDirectory, data.pathText.toStdString(), services.fileInfo.version);
 }
 
 void ProgrammerDialog::keyPressEvent(QKeyEvent* event) {

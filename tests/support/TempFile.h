@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -48,6 +49,15 @@ class TempFile {
     std::string dir;
     std::string path;
 };
+
+// Files at UTF-8 paths as text: the whole of one (empty when there is none), a new one.
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(Utf8Path(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+inline void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(Utf8Path(path), std::ios::binary) << text;
+}
 
 // Bytes that differ from page to page and from 0xFF, so misplaced pages show.
 inline std::vector<std::uint8_t> PatternBytes(std::size_t length, std::uint8_t seed = 1) {

@@ -1,17 +1,13 @@
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "AppHarness.h"
 #include "TempFile.h"
-#include "app/ExitCleanup.h"
 #include "app/WindowMessages.h"
 
 using namespace tarnwick;
@@ -42,77 +38,6 @@ class ExitCleanupTest : public QObject {
     Q_OBJECT
 
   private slots:
-    // The scratch file goes; the copy lands only in a private "programmer" directory of this
-    // user that exists, and never over or through what is under the target's name: in a shared
-    // temporary directory anything else may have been planted by another user.
-    void theScratchFileGoesAndTheCopyLandsOnlyWhereItMay_data() {
-        QTest::addColumn<QString>("programmer");  // the directory, or what is there instead
-        QTest::addColumn<QString>("source");      // relative to a directory with chosen.bin
-        QTest::addColumn<QString>("atTarget");    // "copy": an earlier one; "link": a symlink
-        for (const auto& [name, programmer, source, atTarget] :
-             std::initializer_list<std::array<const char*, 4>>{
-                 {"copied", "ours", "chosen.bin", ""},
-                 {"no programmer directory", "none", "chosen.bin", ""},
-                 {"a copy is there already", "ours", "chosen.bin", "copy"},
-                 {"no file chosen", "ours", "", ""},
-                 {"the file is gone", "ours", "gone.bin", ""},
-                 {"a directory", "ours", ".", ""},
-                 {"another user's directory and file", "another user's", "chosen.bin", ""},
-                 {"a group-writable directory", "group-writable", "chosen.bin", ""},
-                 {"a link to a directory of ours", "link", "chosen.bin", ""},
-                 {"a link under the target's name", "ours", "chosen.bin", "link"}}) {
-            QTest::newRow(name) << QString(programmer) << QString(source) << QString(atTarget);
-        }
-    }
-    void theScratchFileGoesAndTheCopyLandsOnlyWhereItMay() {
-        QFETCH(QString, programmer);
-        QFETCH(QString, source);
-        QFETCH(QString, atTarget);
-        QTemporaryDir temp;
-        QTemporaryDir elsewhere;
-        Prepare(temp.path(), programmer != "none" && programmer != "link");
-        Write(elsewhere.filePath("chosen.bin"), "the chosen file");
-        const QString target = temp.filePath(kCopy);
-        const QString linkedTo = elsewhere.filePath("planted.bof");
-        if (programmer == "another user's") {
-            // The tool decides by the effective user; only root can make something another's.
-            if (geteuid() != 0) {
-                QSKIP("making files of another user needs root");
-            }
-            for (const char* name : {"programmer", "mydata.bin"}) {
-                QCOMPARE(chown(QFile::encodeName(temp.filePath(name)), 65534, 65534), 0);
-            }
-        } else if (programmer == "group-writable") {
-            QCOMPARE(chmod(QFile::encodeName(temp.filePath("programmer")), 0775), 0);
-        } else if (programmer == "link") {
-            QVERIFY(QDir(elsewhere.path()).mkdir("ours"));
-            QVERIFY(QFile::link(elsewhere.filePath("ours"), temp.filePath("programmer")));
-        }
-        if (atTarget == "copy") {
-            Write(target, "first copy");
-        } else if (atTarget == "link") {
-            QVERIFY(QFile::link(linkedTo, target));
-        }
-
-        ExitCleanup::Run(
-            QFile::encodeName(temp.path() + "/").toStdString(),
-            QFile::encodeName(source.isEmpty() ? source : elsewhere.filePath(source)).toStdString(),
-            {0, 0});
-
-        // Another user's scratch file is theirs to delete.
-        QCOMPARE(QFile::exists(temp.filePath("mydata.bin")), programmer == "another user's");
-        if (QTest::currentDataTag() == QLatin1String("copied")) {
-            QCOMPARE(ReadAll(target), QByteArray("the chosen file"));
-            QCOMPARE(QFileInfo(target).permissions() & 0x0077, QFile::Permissions());  // private
-        } else if (atTarget == "copy") {
-            QCOMPARE(ReadAll(target), QByteArray("first copy"));
-        } else {
-            QVERIFY(!QFile::exists(target));  // follows links: nothing written through one
-        }
-        QVERIFY(!QFile::exists(linkedTo));
-        QVERIFY(!QFile::exists(elsewhere.filePath("ours/") + QFileInfo(kCopy).fileName()));
-    }
-
     // From the dialog: once, however it is closed, with the path last chosen.
     void theDialogRunsItOnceWithThePathLastChosen_data() {
         QTest::addColumn<QString>("choice");  // after a good file

@@ -1,4 +1,4 @@
-#include "app/ExclusiveFileProbe.h"
+#include "platform/ExclusiveFileProbe.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,8 +7,8 @@
 
 #include <cerrno>
 
-#include "app/Descriptor.h"
 #include "jobs/FileKind.h"
+#include "platform/linux/Descriptor.h"
 
 namespace tarnwick {
 
