@@ -7,6 +7,7 @@
 
 #include "jobs/FileKind.h"
 #include "jobs/windows/FileStat.h"
+#include "platform/windows/Handle.h"
 
 namespace tarnwick {
 
@@ -30,22 +31,6 @@ Result<void> RequireDiskFile(const std::string& path, HANDLE file) {
             return RequireRegularFile(path, 0);
     }
 }
-
-class Handle {
-  public:
-    explicit Handle(HANDLE opened) : handle(opened) {}
-    ~Handle() {
-        if (handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle; }
-
-  private:
-    HANDLE handle;
-};
 
 class WindowsAppendFile final : public AppendFile {
   public:
