@@ -45,5 +45,30 @@ if(BUILD_TESTING)
     enable_testing()
 endif()
 
-# The dialog needs Qt for Windows, which is not here.
-set(TARNWICK_SKIPPED_LAYERS widgets app)
+# The dialog needs Qt for Windows: given its MinGW prefix in TARNWICK_WINDOWS_QT (and
+# QT_HOST_PATH, a host Qt of the same version for moc and the translations, as Qt's own cross
+# builds ask) it is built. Without one its sources are still compiled, not linked, against the
+# host's Qt headers, so that nothing that only Linux has creeps into them.
+set(TARNWICK_WINDOWS_QT "" CACHE PATH "Qt for MinGW-w64's prefix, for the dialog")
+if(TARNWICK_WINDOWS_QT)
+    list(APPEND CMAKE_FIND_ROOT_PATH ${TARNWICK_WINDOWS_QT})
+    find_package(Qt6 REQUIRED COMPONENTS Widgets LinguistTools)
+else()
+    set(TARNWICK_HOST_QT_HEADERS /usr/include/x86_64-linux-gnu/qt6)
+    if(NOT EXISTS ${TARNWICK_HOST_QT_HEADERS}/QtWidgets/QDialog)
+        message(FATAL_ERROR "${TARNWICK_HOST_QT_HEADERS} is missing: run scripts/setup")
+    endif()
+    set(TARNWICK_DIALOG_COMPILE_ONLY ON)
+endif()
+
+# An object library of `sources` that is never linked: the compile-only check above.
+function(tarnwick_compile_only target)
+    cmake_parse_arguments(C "" "" "SOURCES;LIBS" ${ARGN})
+    add_library(${target} OBJECT ${C_SOURCES})
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(${target} SYSTEM PRIVATE ${TARNWICK_HOST_QT_HEADERS}
+        ${TARNWICK_HOST_QT_HEADERS}/QtCore ${TARNWICK_HOST_QT_HEADERS}/QtGui
+        ${TARNWICK_HOST_QT_HEADERS}/QtWidgets)
+    # Only for the include paths and definitions of the layers below.
+    target_link_libraries(${target} PRIVATE ${C_LIBS})
+endfunction()
