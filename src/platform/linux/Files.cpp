@@ -46,10 +46,8 @@ class PosixAppendFile final : public AppendFile {
 // A file just created is on disk with its first fsync, but its name is in the directory,
 // which a power cut can lose with every record in it unless the directory is synced too.
 Result<void> SyncDirectoryEntry(const std::string& path) {
-    std::string directory = std::filesystem::path(path).parent_path().string();
-    if (directory.empty()) {
-        directory = ".";
-    }
+    const std::string parent = std::filesystem::path(path).parent_path().string();
+    const std::string directory = parent.empty() ? std::string(".") : parent;
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return SystemFault(directory, errno);
