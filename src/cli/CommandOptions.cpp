@@ -8,17 +8,18 @@
 #include "cli/ListCommand.h"
 #include "cli/OwnLines.h"
 #include "cli/Session.h"
+#include "platform/Machine.h"
 
 namespace tarnwick::cli {
 
 void AddTargetOptions(CLI::App& command, TargetOptions& o, bool allowWait, bool severalDevices) {
+    const std::string form = MachineDriveForm();
     CLI::Option* device = command.add_option(
         "--device", o.devices,
-        severalDevices ? "Use this programmer (/dev/sgN) instead of searching; it must still "
-                         "identify as the programmer. Given more than once, write them all at once"
-                       : "Use this programmer (/dev/sgN) instead of searching; it must still "
-                         "identify as the programmer");
-    device->type_name("/dev/sgN");
+        "Use this programmer (" + form +
+            ") instead of searching; it must still identify as the programmer" +
+            (severalDevices ? ". Given more than once, write them all at once" : ""));
+    device->type_name(form);
     if (!severalDevices) {
         device->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::Throw);
     }
@@ -45,32 +46,12 @@ void AddTargetOptions(CLI::App& command, TargetOptions& o, bool allowWait, bool 
     AddEmulatorOptions(command, o.emulator);
 }
 
-std::optional<std::int8_t> DriveNumberOf(const std::string& path) {
-    const std::string prefix = "/dev/sg";
-    if (path.rfind(prefix, 0) != 0 || path.size() == prefix.size() ||
-        path.size() > prefix.size() + 3) {
-        return std::nullopt;
-    }
-    int n = 0;
-    for (std::size_t i = prefix.size(); i < path.size(); ++i) {
-        if (path[i] < '0' || path[i] > '9') {
-            return std::nullopt;
-        }
-        n = n * 10 + (path[i] - '0');
-    }
-    // Drive n is /dev/sg(n-1): drive 0 stands for no programmer and has no node.
-    if (n + 1 > kLastDriveNumber) {
-        return std::nullopt;
-    }
-    return static_cast<std::int8_t>(n + 1);
-}
-
 std::expected<std::pair<std::unique_ptr<PassThrough>, ProbeReport>, int> OpenNamedProgrammer(
     const std::string& path, Session& session) {
-    const auto drive = DriveNumberOf(path);
+    const auto drive = MachineDriveNumber(path);
     if (!drive) {
-        std::cerr << "tarnwick-cli: --device expects /dev/sgN with N from 0 to "
-                  << kLastDriveNumber - 1 << ", got '" << path << "'\n";
+        std::cerr << "tarnwick-cli: --device expects " << MachineDriveNames() << ", got '" << path
+                  << "'\n";
         return std::unexpected(kExitUsage);
     }
     ProbeReport report;

@@ -44,8 +44,4 @@ int SelectProgrammer(const TargetOptions& options, Session& session, ConsoleDisp
 std::expected<std::pair<std::unique_ptr<PassThrough>, ProbeReport>, int> OpenNamedProgrammer(
     const std::string& path, Session& session);
 
-// The drive number of a SCSI generic node: "/dev/sg0" -> 1, "/dev/sg125" -> 126; none for
-// anything else.
-std::optional<std::int8_t> DriveNumberOf(const std::string& path);
-
 }  // namespace tarnwick::cli

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # cli-under-wine.sh EXE: tarnwick-cli.exe under wine (WINEPREFIX set by the caller) with the
 # emulated programmer: a verified write, a read of the flash it kept, a missing file, a file
-# with a Chinese name, and the --log records of all of them.
+# with a Chinese name written to the drive named as Windows names it, and the --log records.
 set -euo pipefail
 exe=$1
 work=$(mktemp -d)
@@ -23,7 +23,7 @@ cli 0 read "Z:$work/back.bin" --length 65536 --emulate="Z:$work/flash.bin"
 cmp "$work/back.bin" <(head -c 65536 "$work/image.bin") || fail "read gave other bytes"
 
 cp "$work/image.bin" "$work/固件 一.bin"
-cli 0 write "Z:$work/固件 一.bin" --verify --emulate
+cli 0 write "Z:$work/固件 一.bin" --verify --emulate --device '\\.\PhysicalDrive1'
 grep -q '^verified: ' "$work/out" || fail "the Chinese-named file was not verified"
 cli 2 write "Z:$work/缺失.bin" --emulate
 grep -q '缺失.bin' "$work/err" || fail "the missing file's name is not shown: $(cat "$work/err")"

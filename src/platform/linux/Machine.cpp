@@ -1,5 +1,7 @@
 #include "platform/Machine.h"
 
+#include "link/ProgrammerDiscovery.h"
+
 #include "platform/linux/SysfsDriveProvider.h"
 #include "platform/linux/UdevMonitor.h"
 
@@ -15,6 +17,18 @@ Result<std::unique_ptr<DriveProvider>> OpenMachineDrives() {
 
 std::string MachineDriveName(std::int8_t drive) {
     return SysfsDriveProvider::NodeName(drive);
+}
+
+std::optional<std::int8_t> MachineDriveNumber(const std::string& name) {
+    return SysfsDriveProvider::NumberOf(name);
+}
+
+std::string MachineDriveForm() {
+    return "/dev/sgN";
+}
+
+std::string MachineDriveNames() {
+    return "/dev/sgN with N from 0 to " + std::to_string(kLastDriveNumber - 1);
 }
 
 Result<std::unique_ptr<DeviceChangeSource>> OpenMachineDeviceChanges() {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "link/ProgrammerDiscovery.h"
 #include "platform/linux/SgTransport.h"
 #include "platform/linux/SysfsStorageIdentity.h"
 
@@ -41,6 +42,26 @@ SysfsDriveProvider::~SysfsDriveProvider() {
 
 std::string SysfsDriveProvider::NodeName(std::int8_t drive) {
     return drive >= 1 ? "/dev/sg" + std::to_string(drive - 1) : std::string();
+}
+
+std::optional<std::int8_t> SysfsDriveProvider::NumberOf(const std::string& node) {
+    const std::string prefix = "/dev/sg";
+    if (node.rfind(prefix, 0) != 0 || node.size() == prefix.size() ||
+        node.size() > prefix.size() + 3) {
+        return std::nullopt;
+    }
+    int n = 0;
+    for (std::size_t i = prefix.size(); i < node.size(); ++i) {
+        if (node[i] < '0' || node[i] > '9') {
+            return std::nullopt;
+        }
+        n = n * 10 + (node[i] - '0');
+    }
+    // Drive n is /dev/sg(n-1): drive 0 stands for no programmer and has no node.
+    if (n + 1 > kLastDriveNumber) {
+        return std::nullopt;
+    }
+    return static_cast<std::int8_t>(n + 1);
 }
 
 std::string SysfsDriveProvider::DriveName(std::int8_t drive) const {

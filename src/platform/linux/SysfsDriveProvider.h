@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "link/DriveProvider.h"
@@ -29,6 +30,8 @@ class SysfsDriveProvider final : public DriveProvider {
 
     // "/dev/sg0" for drive 1; empty for drive 0, which names no node.
     static std::string NodeName(std::int8_t drive);
+    // The drive of /dev/sgN (N from 0 to 125, at most three digits); none for anything else.
+    static std::optional<std::int8_t> NumberOf(const std::string& node);
 
   private:
     SysfsDriveProvider(SysCalls& sys, udev* context);

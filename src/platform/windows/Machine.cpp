@@ -1,5 +1,7 @@
 #include "platform/Machine.h"
 
+#include "link/ProgrammerDiscovery.h"
+
 #include "platform/windows/DiskChangeSource.h"
 #include "platform/windows/PhysicalDriveProvider.h"
 
@@ -11,6 +13,18 @@ Result<std::unique_ptr<DriveProvider>> OpenMachineDrives() {
 
 std::string MachineDriveName(std::int8_t drive) {
     return PhysicalDriveProvider::NodeName(drive);
+}
+
+std::optional<std::int8_t> MachineDriveNumber(const std::string& name) {
+    return PhysicalDriveProvider::NumberOf(name);
+}
+
+std::string MachineDriveForm() {
+    return "\\\\.\\PHYSICALDRIVEn";
+}
+
+std::string MachineDriveNames() {
+    return "\\\\.\\PHYSICALDRIVEn with n from 1 to " + std::to_string(kLastDriveNumber);
 }
 
 Result<std::unique_ptr<DeviceChangeSource>> OpenMachineDeviceChanges() {

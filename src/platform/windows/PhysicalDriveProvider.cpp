@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -16,6 +17,29 @@ namespace tarnwick {
 std::string PhysicalDriveProvider::NodeName(std::int8_t drive) {
     return drive >= 0 && drive <= kLastDriveNumber ? "\\\\.\\PHYSICALDRIVE" + std::to_string(drive)
                                                    : std::string();
+}
+
+std::optional<std::int8_t> PhysicalDriveProvider::NumberOf(const std::string& name) {
+    const std::string prefix = "\\\\.\\PHYSICALDRIVE";
+    if (name.size() <= prefix.size() || name.size() > prefix.size() + 3) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(name[i])) != prefix[i]) {
+            return std::nullopt;
+        }
+    }
+    int n = 0;
+    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') {
+            return std::nullopt;
+        }
+        n = n * 10 + (name[i] - '0');
+    }
+    if (n < 1 || n > kLastDriveNumber) {
+        return std::nullopt;
+    }
+    return static_cast<std::int8_t>(n);
 }
 
 StorageIdentity PhysicalDriveProvider::IdentityOf(std::span<const std::uint8_t> returned) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -22,6 +23,9 @@ class PhysicalDriveProvider final : public DriveProvider {
 
     // "\\.\PHYSICALDRIVE3" for 3; empty outside 0..126.
     static std::string NodeName(std::int8_t drive);
+    // The drive of \\.\PHYSICALDRIVEn, in any case as Windows' names are (n from 1 to 126, at
+    // most three digits: drive 0 is never searched); none for anything else.
+    static std::optional<std::int8_t> NumberOf(const std::string& name);
 
     // What a STORAGE_DEVICE_DESCRIPTOR says, `returned` being the bytes the call filled in. A
     // descriptor cut short, a vendor offset of 0 or outside it, or a vendor string without its

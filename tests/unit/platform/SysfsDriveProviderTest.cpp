@@ -41,6 +41,16 @@ TEST_F(SysfsDriveProviderTest, Drive1IsTheFirstNodeSg0AndDrive0OpensNothing) {
     EXPECT_EQ(sys.openedPaths, std::vector<std::string>{"/dev/sg0"});
 }
 
+// What a person may name: the nodes of the drives the search reaches, and nothing else.
+TEST(SysfsDriveNames, NamesDriveNPlus1ForSgNWithinTheSearchedRange) {
+    const std::pair<const char*, std::optional<int>> cases[] = {
+        {"/dev/sg0", 1}, {"/dev/sg125", 126}, {"/dev/sg126", std::nullopt}, {"/dev/sda", {}},
+        {"/dev/sg", {}}, {"/dev/sg1x", {}},   {"/dev/sg00001", {}}};
+    for (const auto& [node, drive] : cases) {
+        EXPECT_EQ(SysfsDriveProvider::NumberOf(node), drive) << node;
+    }
+}
+
 TEST_F(SysfsDriveProviderTest, ANodeThatIsNotAScsiGenericDeviceIsOpenedButNeverIdentified) {
     sys.rdev = makedev(1, 3);
     OpenedDrive drive = drives.Open(3);

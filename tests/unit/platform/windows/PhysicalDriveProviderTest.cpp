@@ -75,6 +75,18 @@ TEST(PhysicalDrive, NamesDrivesZeroTo126) {
     EXPECT_EQ(drives.DriveName(127), "");
 }
 
+// What a person may name: the drives the search reaches (never 0), in any case.
+TEST(PhysicalDrive, TakesTheNamesOfTheSearchedDrives) {
+    const std::pair<const char*, std::optional<int>> cases[] = {
+        {"\\\\.\\PHYSICALDRIVE1", 1},  {"\\\\.\\PhysicalDrive126", 126},
+        {"\\\\.\\PHYSICALDRIVE0", {}}, {"\\\\.\\PHYSICALDRIVE127", {}},
+        {"\\\\.\\PHYSICALDRIVE", {}},  {"\\\\.\\PHYSICALDRIVE1x", {}},
+        {"PHYSICALDRIVE1", {}},        {"/dev/sg0", {}}};
+    for (const auto& [name, drive] : cases) {
+        EXPECT_EQ(PhysicalDriveProvider::NumberOf(name), drive) << name;
+    }
+}
+
 TEST(PhysicalDrive, OpensTheDriveAndAsksItsStandardDeviceProperty) {
     FakeWin32Calls calls;
     calls.descriptor = Descriptor(BusTypeUsb, kFixedPart, std::string("VORTAN  \0", 9));
