@@ -34,12 +34,8 @@ QAction* FakePrompts::ChooseFromMenu(QMenu& menu, const QPoint&) {
     return chosen == items.end() ? nullptr : *chosen;
 }
 
-LockHolder::LockHolder(const std::string& path, bool recordLock) : fd(open(path.c_str(), O_RDWR)) {
-    struct flock lock {};
-    lock.l_type = F_RDLCK;
-    lock.l_start = 10;
-    lock.l_len = 1;
-    ok = recordLock ? fcntl(fd, F_OFD_SETLK, &lock) == 0 : flock(fd, LOCK_EX | LOCK_NB) == 0;
+LockHolder::LockHolder(const std::string& path) : fd(open(path.c_str(), O_RDWR)) {
+    ok = flock(fd, LOCK_EX | LOCK_NB) == 0;
 }
 
 QStringList LogLines(ProgrammerDialog& dialog) {

@@ -78,9 +78,9 @@ class NotifiedChanges final : public DeviceChangeSource {
     int fd;
 };
 
-// Another holder of the file, by flock or by a record lock, for as long as the object lives.
+// Another holder of the file (flock) for as long as the object lives.
 struct LockHolder {
-    explicit LockHolder(const std::string& path, bool recordLock = false);
+    explicit LockHolder(const std::string& path);
     ~LockHolder() { ::close(fd); }
     LockHolder(const LockHolder&) = delete;
     LockHolder& operator=(const LockHolder&) = delete;
