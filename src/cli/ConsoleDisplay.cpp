@@ -55,7 +55,7 @@ void ConsoleDisplay::PageConfirmed(std::uint64_t bytesDone, std::uint64_t totalB
         }
         return;
     }
-    const int tenth = totalBytes == 0 ? 10 : static_cast<int>(bytesDone * 10 / totalBytes);
+    const int tenth = TenthDone(bytesDone, totalBytes);
     if (tenth != lastTenth) {
         lastTenth = tenth;
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;

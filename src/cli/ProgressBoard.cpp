@@ -99,7 +99,7 @@ void ProgressBoard::Progress(Row& row, std::uint64_t done, std::uint64_t total) 
         }
         return;
     }
-    const int tenth = total == 0 ? 10 : static_cast<int>(done * 10 / total);
+    const int tenth = TenthDone(done, total);
     if (tenth != row.lastTenth) {
         row.lastTenth = tenth;
         out << "[" << row.tag << "] "

@@ -8,6 +8,10 @@
 
 namespace tarnwick::cli {
 
+int TenthDone(std::uint64_t done, std::uint64_t total) {
+    return total == 0 ? 10 : static_cast<int>(done * 10 / total);
+}
+
 std::string FormatBytes(double bytes) {
     static const char* const units[] = {"B", "KiB", "MiB", "GiB"};
     int unit = 0;

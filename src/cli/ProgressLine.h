@@ -13,6 +13,10 @@ namespace tarnwick::cli {
 std::string FormatProgressLine(std::uint64_t done, std::uint64_t total,
                                std::chrono::duration<double> elapsed, int width);
 
+// Which tenth of the work is done, 0 to 10 (10 for no work at all): a piped progress line is
+// written once per tenth, so a log holds eleven of them at most, however long the job.
+int TenthDone(std::uint64_t done, std::uint64_t total);
+
 // 1536 -> "1.5 KiB"; below 1 KiB in bytes.
 std::string FormatBytes(double bytes);
 
