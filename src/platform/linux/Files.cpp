@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "jobs/FileKind.h"
+#include "platform/linux/Descriptor.h"
 
 namespace tarnwick {
 
@@ -17,14 +18,11 @@ namespace {
 class PosixAppendFile final : public AppendFile {
   public:
     PosixAppendFile(int descriptor, std::string name) : fd(descriptor), path(std::move(name)) {}
-    ~PosixAppendFile() override { ::close(fd); }
-    PosixAppendFile(const PosixAppendFile&) = delete;
-    PosixAppendFile& operator=(const PosixAppendFile&) = delete;
 
     Result<void> Append(std::string_view bytes) override {
         ssize_t n;
         do {
-            n = ::write(fd, bytes.data(), bytes.size());
+            n = ::write(fd.get(), bytes.data(), bytes.size());
         } while (n < 0 && errno == EINTR);
         if (n < 0) {
             return SystemFault(path, errno);
@@ -32,14 +30,14 @@ class PosixAppendFile final : public AppendFile {
         if (static_cast<std::size_t>(n) != bytes.size()) {
             return Fail(path + ": the record was cut short (disk full?)");
         }
-        if (::fsync(fd) != 0) {
+        if (::fsync(fd.get()) != 0) {
             return SystemFault(path, errno);
         }
         return {};
     }
 
   private:
-    int fd;
+    Descriptor fd;
     std::string path;
 };
 
@@ -48,16 +46,13 @@ class PosixAppendFile final : public AppendFile {
 Result<void> SyncDirectoryEntry(const std::string& path) {
     const std::string parent = std::filesystem::path(path).parent_path().string();
     const std::string directory = parent.empty() ? std::string(".") : parent;
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
+    const Descriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0) {
         return SystemFault(directory, errno);
     }
     // Some file systems cannot sync a directory (EINVAL); they keep names their own way.
-    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
-    const int error = errno;
-    ::close(fd);
-    if (!synced) {
-        return SystemFault(directory, error);
+    if (::fsync(fd.get()) != 0 && errno != EINVAL) {
+        return SystemFault(directory, errno);
     }
     return {};
 }
@@ -80,33 +75,28 @@ Result<bool> CheckRegularFile(const std::string& path) {
 
 Result<void> ReadRegularFile(const std::string& path,
                              const std::function<void(std::span<const std::uint8_t>)>& chunk) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) {
         return SystemFault(path, errno);
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return Fail(path + " is not a regular file");
     }
     std::array<std::uint8_t, 64 * 1024> buffer;
     for (;;) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return SystemFault(path, error);
+            return SystemFault(path, errno);
         }
         if (n == 0) {
-            break;
+            return {};
         }
         chunk(std::span(buffer).first(static_cast<std::size_t>(n)));
     }
-    ::close(fd);
-    return {};
 }
 
 Result<std::unique_ptr<AppendFile>> AppendFile::Open(const std::string& path) {
