@@ -11,7 +11,7 @@
 
 namespace tarnwick {
 
-// The command line's own file calls on UTF-8 paths; each system's folder below has its own
+// File calls on UTF-8 paths for the layers above; each system's folder below has its own
 // definitions, chosen by the build.
 
 // Whether a regular file stands at `path`, found without opening it: opening a FIFO waits for
@@ -24,6 +24,12 @@ Result<bool> CheckRegularFile(const std::string& path);
 // is not a regular file: a device or a FIFO could be read for ever.
 Result<void> ReadRegularFile(const std::string& path,
                              const std::function<void(std::span<const std::uint8_t>)>& chunk);
+
+// Puts on disk the entry that names `path` in its directory, after the file was created or
+// renamed there: without it a power cut can lose the name, and the file with it. Linux syncs
+// the directory (a file system that cannot, EINVAL, keeps names its own way); Windows' NTFS
+// journals its names, so there is nothing to do.
+Result<void> SyncDirectoryEntry(const std::string& path);
 
 // A regular file opened to append: each Append lands at its end in one write and is on disk
 // before it returns.

@@ -9,6 +9,7 @@
 
 #include "emulator/NorFlash.h"
 #include "jobs/FileKind.h"
+#include "platform/Files.h"
 
 namespace tarnwick {
 
@@ -101,12 +102,9 @@ Result<void> NorFlash::Save(const std::string& path) const {
         ::unlink(temporary.c_str());
         return CannotWrite(path, error);
     }
-    // The rename is on disk only once the directory that holds it is.
-    const int dir = ::open(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    // The rename is on disk only once the directory that holds it is; the image itself is
+    // whole either way, so a failed sync is no failed save.
+    static_cast<void>(SyncDirectoryEntry(path));
     return {};
 }
 

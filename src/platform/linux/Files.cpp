@@ -41,8 +41,8 @@ class PosixAppendFile final : public AppendFile {
     std::string path;
 };
 
-// A file just created is on disk with its first fsync, but its name is in the directory,
-// which a power cut can lose with every record in it unless the directory is synced too.
+}  // namespace
+
 Result<void> SyncDirectoryEntry(const std::string& path) {
     const std::string parent = std::filesystem::path(path).parent_path().string();
     const std::string directory = parent.empty() ? std::string(".") : parent;
@@ -56,8 +56,6 @@ Result<void> SyncDirectoryEntry(const std::string& path) {
     }
     return {};
 }
-
-}  // namespace
 
 Result<bool> CheckRegularFile(const std::string& path) {
     struct stat st {};
@@ -119,6 +117,7 @@ Result<std::unique_ptr<AppendFile>> AppendFile::Open(const std::string& path) {
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return SystemFault(path, errno);
     }
+    // A new log's first record is on disk with its first Append; its name, only so.
     if (st.st_size == 0) {
         if (auto entry = SyncDirectoryEntry(path); !entry) {
             return Fail(std::move(entry.error()));

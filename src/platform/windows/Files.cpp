@@ -97,6 +97,10 @@ Result<void> ReadRegularFile(const std::string& path,
     }
 }
 
+Result<void> SyncDirectoryEntry(const std::string&) {
+    return {};
+}
+
 Result<std::unique_ptr<AppendFile>> AppendFile::Open(const std::string& path) {
     // FILE_APPEND_DATA alone: every write goes to the end, whoever else appends meanwhile.
     const HANDLE file =
